@@ -1,0 +1,182 @@
+// Conventions shared by every DSP block: the denormal flush, the setter reading
+// rules, the one-pole parameter smoothing and the two-set coefficient
+// cross-fade. Each mechanism lives here once; the blocks compose them.
+#pragma once
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+// Denormal flush for values fed back into recursive state: (y + 1e-10) - 1e-10.
+// Magnitudes below about 6.5e-27 become exactly 0; the build never enables
+// fast-math or contraction, so the compiler keeps both operations.
+inline double flush(double y) {
+    constexpr double offset = 1e-10;
+    return (y + offset) - offset;
+}
+
+// On/off settings: off below 0.5, on otherwise (a NaN reads as on).
+inline bool readSwitch(double value) {
+    return !(value < 0.5);
+}
+
+// Enumerations: floor(v + 0.5) as a 32-bit int, compared unsigned with the
+// highest valid value, so negative values, values too large for an int and NaN
+// are all rejected. Returns false when rejected.
+inline bool readChoice(double value, int highest, int& choice) {
+    const double rounded = std::floor(value + 0.5);
+    // A conversion out of the int range yields INT_MIN on the reference
+    // platform; it is rejected either way, without undefined behaviour here.
+    if (!(rounded >= static_cast<double>(INT_MIN) && rounded <= static_cast<double>(INT_MAX)))
+        return false;
+    const int k = static_cast<int>(rounded);
+    if (static_cast<unsigned>(k) > static_cast<unsigned>(highest)) return false;
+    choice = k;
+    return true;
+}
+
+// Stores value in field when it differs; returns whether it did. A NaN always
+// differs, so callers test their range first.
+template <class T> inline bool storeIfChanged(T& field, T value) {
+    if (field == value) return false;
+    field = value;
+    return true;
+}
+
+// One-pole parameter smoothing: a gap shrinks to 0.1 % of its size in
+// `seconds`. Each sample the current value moves towards its target until the
+// remaining difference is at most 0.001, then snaps to it.
+inline double smoothingCoefficient(double seconds, double fs) {
+    return 1.0 - std::pow(0.001, 1.0 / (seconds * fs));
+}
+
+// Moves current one sample towards target; returns true while still moving.
+inline bool smoothTowards(double& current, double target, double coefficient) {
+    const double difference = flush(target - current);
+    if (!(std::fabs(difference) <= 0.001)) { // a NaN keeps smoothing
+        current = flush(current + difference * coefficient);
+        return true;
+    }
+    current = target;
+    return false;
+}
+
+// Lazily computed coefficients in two sets with a hold-then-linear cross-fade.
+//
+// Setters only store settings and raise `dirty`. At the start of a block with
+// no fade running, a pending change swaps the roles of the two sets, the owner
+// recomputes the new current set from zeroed state, and a fade starts at
+// `startValue` = 1 + hold/fade: for the hold time the output stays on the old
+// set while the new one settles, then it moves linearly to the new set during
+// the fade. Changes arriving during a fade wait and collapse into one update.
+//
+// A coefficient set is a plain struct carrying its own processing state:
+//   double tick(double x)                 one sample, one channel
+//   void tick(double& left, double& right) one sample pair (stereo blocks)
+//   bool stateFinite() const, void clearState()
+// The loops below copy both sets into locals for the duration of a block.
+class CoefficientFade {
+public:
+    CoefficientFade(double startValue, double fadeSeconds)
+        : start(startValue), seconds(fadeSeconds) {}
+
+    double fadeStep = 0.0;     // per-sample decrement of fadePosition
+    double fadePosition = 0.0; // counts down from startValue to 0
+    int currentSet = 0;        // set holding the newest coefficients
+    int otherSet = 1;          // always 1 - currentSet
+    bool crossfading = false;
+    bool dirty = false; // settings changed since currentSet was computed
+
+    void SetFs(double fs) { fadeStep = 1.0 / (seconds * fs); }
+    void Swap() {
+        currentSet = otherSet;
+        otherSet = 1 - currentSet;
+    }
+
+    // Block start: apply a pending change unless a fade is still running.
+    // `update` computes the (new) current set and zeroes its state.
+    template <class Update> void BeginBlock(Update&& update) {
+        if (crossfading || !dirty) return;
+        Swap();
+        update();
+        crossfading = true;
+        dirty = false;
+        fadePosition = start;
+    }
+
+    // Weight of the old set for this sample; advances the fade.
+    double Advance() {
+        const double c = std::min(1.0, fadePosition);
+        fadePosition -= fadeStep;
+        if (fadePosition < 0.0) {
+            fadePosition = 0.0;
+            crossfading = false;
+        }
+        return c;
+    }
+
+    // One channel in place. Whether both sets run is decided once per block:
+    // a block that starts fading keeps running both sets to its end, with
+    // the new set's output once the fade is over.
+    template <class Set> void process(Set (&sets)[2], double* x, int n) {
+        Set current = sets[currentSet];
+        if (crossfading) {
+            Set old = sets[otherSet];
+            int i = 0;
+            for (; i < n && crossfading; ++i) {
+                const double yNew = current.tick(x[i]);
+                const double yOld = old.tick(x[i]);
+                const double c = Advance();
+                x[i] = (1.0 - c) * yNew + c * yOld;
+            }
+            for (; i < n; ++i) {
+                const double yNew = current.tick(x[i]);
+                old.tick(x[i]);
+                x[i] = yNew;
+            }
+            sets[otherSet] = Recover(old);
+        } else {
+            for (int i = 0; i < n; ++i)
+                x[i] = current.tick(x[i]);
+        }
+        sets[currentSet] = Recover(current);
+    }
+
+    // Two channels in place, one fade step per sample pair.
+    template <class Set> void process(Set (&sets)[2], double* left, double* right, int n) {
+        Set current = sets[currentSet];
+        if (crossfading) {
+            Set old = sets[otherSet];
+            for (int i = 0; i < n; ++i) {
+                double newL = left[i], newR = right[i];
+                double oldL = left[i], oldR = right[i];
+                current.tick(newL, newR);
+                old.tick(oldL, oldR);
+                if (crossfading) {
+                    const double c = Advance();
+                    left[i] = (1.0 - c) * newL + c * oldL;
+                    right[i] = (1.0 - c) * newR + c * oldR;
+                } else {
+                    left[i] = newL;
+                    right[i] = newR;
+                }
+            }
+            sets[otherSet] = Recover(old);
+        } else {
+            for (int i = 0; i < n; ++i)
+                current.tick(left[i], right[i]);
+        }
+        sets[currentSet] = Recover(current);
+    }
+
+private:
+    // A non-finite sample must not leave its state poisoned forever: a set
+    // whose state is no longer finite restarts from rest after the block.
+    template <class Set> static const Set& Recover(Set& set) {
+        if (!set.stateFinite()) set.clearState();
+        return set;
+    }
+
+    double start;
+    double seconds;
+};

@@ -1,0 +1,209 @@
+#include "dsp/filter.h"
+
+#include <cmath>
+
+namespace {
+// Gains whose linear factor would leave the double range are refused; so are
+// NaN and infinities, which would poison every later sample.
+constexpr double maxGainDb = 6000.0;
+} // namespace
+
+Filter::Filter() {
+    SetFs(44100.0);
+    Update();
+    fade.Swap();
+    Update();
+}
+
+void Filter::SetParameter(int index, double value) {
+    switch (index) {
+    case 0:
+        parameters.enabled = readSwitch(value);
+        bypass.SetState(parameters.enabled ? 1.0 : 0.0);
+        return;
+    case 1: {
+        int type = 0;
+        if (readChoice(value, FilterType::AllPass, type) && storeIfChanged(parameters.type, type))
+            fade.dirty = true;
+        return;
+    }
+    case 2:
+        if (value > 0.0 && value < 0.5 * fs && storeIfChanged(parameters.frequency, value))
+            fade.dirty = true;
+        return;
+    case 3:
+        if (value > 0.0 && storeIfChanged(parameters.q, value)) fade.dirty = true;
+        return;
+    case 4:
+        if (std::fabs(value) <= maxGainDb && storeIfChanged(parameters.gain, value))
+            fade.dirty = true;
+        return;
+    default:
+        return;
+    }
+}
+
+double Filter::GetParameter(int index) const {
+    switch (index) {
+    case 0:
+        return parameters.enabled ? 1.0 : 0.0;
+    case 1:
+        return parameters.type;
+    case 2:
+        return parameters.frequency;
+    case 3:
+        return parameters.q;
+    case 4:
+        return parameters.gain;
+    default:
+        return 0.0;
+    }
+}
+
+void Filter::SetParameters(FilterParameters p) {
+    SetParameter(0, p.enabled ? 1.0 : 0.0);
+    SetParameter(1, p.type);
+    SetParameter(2, p.frequency);
+    SetParameter(3, p.q);
+    SetParameter(4, p.gain);
+}
+
+void Filter::SetFs(double rate) {
+    if (!(rate > 0.0) || rate == fs) return;
+    fs = rate;
+    if (parameters.frequency >= 0.5 * fs) parameters.frequency = 0.499 * fs;
+    bypass.SetFs(fs);
+    fade.dirty = true;
+    fade.SetFs(fs);
+}
+
+void Filter::Update() {
+    const double g = std::pow(10.0, 0.05 * parameters.gain);
+    const double A = std::pow(10.0, 0.025 * parameters.gain);
+    const double pi = std::acos(-1.0);
+    const double w = 2.0 * pi * parameters.frequency / fs;
+    const double cw = std::cos(w);
+    const double sw = std::sin(w);
+    const double alpha = sw * 0.5 / parameters.q;
+
+    double b0 = 1.0, b1 = 0.0, b2 = 0.0, a0 = 1.0, a1 = 0.0, a2 = 0.0;
+    if (parameters.type >= FilterType::LowPass1 && parameters.type <= FilterType::AllPass1) {
+        const double t = std::tan(0.5 * w);
+        const double K = 1.0 / t;
+        a0 = 1.0 + K;
+        a1 = 1.0 - K;
+        switch (parameters.type) {
+        case FilterType::LowPass1:
+            b0 = g;
+            b1 = g;
+            break;
+        case FilterType::HighPass1:
+            b0 = g;
+            b1 = -g;
+            a0 = 1.0 + t;
+            a1 = t - 1.0;
+            break;
+        case FilterType::LowShelf1:
+            b0 = g + K;
+            b1 = g - K;
+            break;
+        case FilterType::HighShelf1:
+            b0 = 1.0 + K * g;
+            b1 = 1.0 - K * g;
+            break;
+        default: // AllPass1
+            b0 = g * (1.0 - K);
+            b1 = g * (1.0 + K);
+            break;
+        }
+    } else {
+        const double sqrtA2alpha = 2.0 * std::sqrt(A) * alpha;
+        a0 = 1.0 + alpha;
+        a1 = -2.0 * cw;
+        a2 = 1.0 - alpha;
+        switch (parameters.type) {
+        case FilterType::Gain:
+            b0 = g;
+            a0 = 1.0;
+            a1 = 0.0;
+            a2 = 0.0;
+            break;
+        case FilterType::LowPass:
+            b0 = g * (1.0 - cw) / 2.0;
+            b1 = g * (1.0 - cw);
+            b2 = g * (1.0 - cw) / 2.0;
+            break;
+        case FilterType::HighPass:
+            b0 = g * (1.0 + cw) / 2.0;
+            b1 = -g * (1.0 + cw);
+            b2 = g * (1.0 + cw) / 2.0;
+            break;
+        case FilterType::BandPass:
+            b0 = g * alpha;
+            b1 = 0.0;
+            b2 = -g * alpha;
+            break;
+        case FilterType::Notch:
+            b0 = g;
+            b1 = -2.0 * g * cw;
+            b2 = g;
+            break;
+        case FilterType::Peak:
+            b0 = 1.0 + alpha * A;
+            b1 = -2.0 * cw;
+            b2 = 1.0 - alpha * A;
+            a0 = 1.0 + alpha / A;
+            a2 = 1.0 - alpha / A;
+            break;
+        case FilterType::LowShelf:
+            b0 = A * ((A + 1.0) - (A - 1.0) * cw + sqrtA2alpha);
+            b1 = 2.0 * A * ((A - 1.0) - (A + 1.0) * cw);
+            b2 = A * ((A + 1.0) - (A - 1.0) * cw - sqrtA2alpha);
+            a0 = (A + 1.0) + (A - 1.0) * cw + sqrtA2alpha;
+            a1 = -2.0 * ((A - 1.0) + (A + 1.0) * cw);
+            a2 = (A + 1.0) + (A - 1.0) * cw - sqrtA2alpha;
+            break;
+        case FilterType::HighShelf:
+            b0 = A * ((A + 1.0) + (A - 1.0) * cw + sqrtA2alpha);
+            b1 = -2.0 * A * ((A - 1.0) + (A + 1.0) * cw);
+            b2 = A * ((A + 1.0) + (A - 1.0) * cw - sqrtA2alpha);
+            a0 = (A + 1.0) - (A - 1.0) * cw + sqrtA2alpha;
+            a1 = 2.0 * ((A - 1.0) - (A + 1.0) * cw);
+            a2 = (A + 1.0) - (A - 1.0) * cw - sqrtA2alpha;
+            break;
+        default: // AllPass
+            b0 = g * (1.0 - alpha);
+            b1 = -2.0 * g * cw;
+            b2 = g * (1.0 + alpha);
+            break;
+        }
+    }
+
+    const double n = 1.0 / a0;
+    FilterSection& s = sets[fade.currentSet];
+    s.b0 = flush(b0 * n);
+    s.b1 = flush(b1 * n);
+    s.b2 = flush(b2 * n);
+    s.c1 = flush(a1 * (-n));
+    s.c2 = flush(a2 * (-n));
+    // Settings at the numeric edge (a q so small that alpha overflows) give
+    // silence rather than a filter that poisons every later sample.
+    if (!std::isfinite(s.b0 + s.b1 + s.b2 + s.c1 + s.c2)) s.b0 = s.b1 = s.b2 = s.c1 = s.c2 = 0.0;
+    s.clearState();
+}
+
+void Filter::process(double* buffer, int n) {
+    if (!bypass.active) return;
+    bypass.senddry(buffer, n);
+    fade.BeginBlock([this] { Update(); });
+    fade.process(sets, buffer, n);
+    bypass.process(buffer, n);
+}
+
+void Filter::process(double* left, double* right, int n) {
+    if (!bypass.active) return;
+    bypass.senddry(left, right, n);
+    fade.BeginBlock([this] { Update(); });
+    fade.process(sets, left, right, n);
+    bypass.process(left, right, n);
+}

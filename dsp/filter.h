@@ -1,0 +1,93 @@
+// Filter: one first-order or second-order (biquad) section of fourteen types,
+// or a flat gain, set in physical units.
+//
+// Second-order types use the common audio-equaliser biquad formulas (RBJ
+// cookbook); first-order types are bilinear transforms prewarped to the corner
+// through t = tan(w/2). The difference equation is direct form I with the
+// feedback coefficients stored negated (c1 = -a1/a0, c2 = -a2/a0):
+//   y = c1 y1 + c2 y2 + b0 x + b1 x1 + b2 x2
+// Coefficient changes cross-fade between two sets (1 ms hold, 30 ms fade);
+// on/off fades through the soft bypass.
+#pragma once
+
+#include "dsp/block.h"
+#include "dsp/soft_bypass.h"
+
+struct FilterType {
+    enum : int {
+        Gain = 0,
+        LowPass1 = 1,
+        HighPass1 = 2,
+        LowShelf1 = 3,
+        HighShelf1 = 4,
+        AllPass1 = 5,
+        LowPass = 6,
+        HighPass = 7,
+        BandPass = 8,
+        Notch = 9,
+        Peak = 10,
+        LowShelf = 11,
+        HighShelf = 12,
+        AllPass = 13,
+    };
+};
+
+struct FilterParameters {
+    bool enabled = true;
+    int type = FilterType::LowPass;
+    double frequency = 1000.0; // Hz, 0 < f < fs/2
+    double q = 0.7071;         // the decimal 0.7071, not 1/sqrt(2)
+    double gain = 0.0;         // dB
+};
+
+// One coefficient set with its own histories (left or only channel, right).
+struct FilterSection {
+    double x1 = 0.0, x2 = 0.0, y1 = 0.0, y2 = 0.0;
+    double x1R = 0.0, x2R = 0.0, y1R = 0.0, y2R = 0.0;
+    double c1 = 0.0, c2 = 0.0, b0 = 0.0, b1 = 0.0, b2 = 0.0;
+
+    double tick(double x) {
+        const double y = flush(c1 * y1 + c2 * y2 + b0 * x + b1 * x1 + b2 * x2);
+        y2 = y1;
+        y1 = y;
+        x2 = x1;
+        x1 = x;
+        return y;
+    }
+    void tick(double& left, double& right) {
+        left = tick(left);
+        const double x = right;
+        const double y = flush(c1 * y1R + c2 * y2R + b0 * x + b1 * x1R + b2 * x2R);
+        y2R = y1R;
+        y1R = y;
+        x2R = x1R;
+        x1R = x;
+        right = y;
+    }
+    bool stateFinite() const { return std::isfinite(x1 + x2 + y1 + y2 + x1R + x2R + y1R + y2R); }
+    void clearState() { x1 = x2 = y1 = y2 = x1R = x2R = y1R = y2R = 0.0; }
+};
+
+class Filter {
+public:
+    Filter();
+
+    // 0 on/off, 1 type (0..13), 2 frequency (Hz), 3 q, 4 gain (dB).
+    void SetParameter(int index, double value);
+    double GetParameter(int index) const;
+    void SetParameters(FilterParameters p);
+    FilterParameters GetParameters() const { return parameters; }
+    // Pulls a frequency at or above the new fs/2 down to 0.499 fs.
+    void SetFs(double rate);
+    // Computes the current set's coefficients and zeroes its histories.
+    void Update();
+
+    void process(double* buffer, int n);
+    void process(double* left, double* right, int n);
+
+    FilterParameters parameters;
+    double fs = 0.0;
+    FilterSection sets[2];
+    CoefficientFade fade{31.0 / 30.0, 0.03};
+    SoftBypass bypass;
+};

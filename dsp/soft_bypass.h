@@ -1,0 +1,52 @@
+// SoftBypass: the click-free on/off of a block.
+//
+// The owner sends a dry copy of its input before processing and calls
+// process() after it; while a fade runs, the output moves linearly between the
+// processed and the dry signal over 20 ms. Once a fade-out has ended `active`
+// is cleared and the owner skips its processing altogether, so the input
+// passes untouched. An owner that never sends a dry copy fades to silence.
+#pragma once
+
+#include "dsp/mono_buffer.h"
+
+class SoftBypass {
+public:
+    SoftBypass() = default;
+
+    // Below 0.5 requests off, otherwise (NaN included) on; a request for the
+    // present state changes nothing, a new one (re)starts a fade from the
+    // present gain.
+    void SetState(double value);
+    double GetState() const { return state != 0 ? 1.0 : 0.0; }
+    // Accepts 0 (the next fade then ends at its first sample); ignores a
+    // negative or NaN rate and the present one.
+    void SetFs(double rate);
+
+    void senddry(const double* in, int n) { dryL.Set(in, n); }
+    void senddry(const double* left, const double* right, int n) {
+        dryL.Set(left, n);
+        dryR.Set(right, n);
+    }
+    // Grows both dry copies ahead of time so that blocks up to n samples never
+    // allocate on the audio thread.
+    void Reserve(int n) {
+        dryL.Reserve(n);
+        dryR.Reserve(n);
+    }
+
+    void process(double* out, int n);
+    void process(double* left, double* right, int n);
+
+    bool active = true;        // the owner processes only while this is set
+    int state = 1;             // requested state: 1 on, 0 off
+    bool fading = true;        // a dry/wet fade is running
+    double fs = 44100.0;       // sample rate
+    double step = 1.0 / 882.0; // per-sample change of wetGain: 1/(0.02 fs)
+    double wetGain = 1.0;      // share of the processed signal in the output
+    MonoBuffer dryL;
+    MonoBuffer dryR;
+
+private:
+    // Moves wetGain one sample along the running fade.
+    void StepGain();
+};

@@ -1,0 +1,22 @@
+// Counts heap allocations made by the calling thread (the test program
+// replaces the global operator new to do so).
+#pragma once
+
+#include <cstddef>
+
+namespace testing_support {
+
+// Allocations by this thread since it started.
+std::size_t allocationCount();
+
+// Counts allocations inside a scope: AllocationScope s; ...; s.count()
+class AllocationScope {
+public:
+    AllocationScope() : start(allocationCount()) {}
+    std::size_t count() const { return allocationCount() - start; }
+
+private:
+    std::size_t start;
+};
+
+} // namespace testing_support
