@@ -1,0 +1,165 @@
+#include "amp/tarvex.h"
+
+#include "dsp/block.h"
+#include "dsp/mapping.h"
+
+#include <cmath>
+
+namespace {
+
+// Squared-peak envelope with the shared flush; returns the updated envelope.
+inline double followPeak(double envelope, double decay, double square) {
+    envelope = flush(envelope * decay);
+    return square >= envelope ? square : envelope;
+}
+
+// Four indicator steps from 10 log10 of an envelope: above 0, -9 and -20 dB.
+double indicatorStep(double envelope) {
+    const double level = 10.0 * std::log10(envelope);
+    const int step = level > 0.0 ? 4 : level > -9.0 ? 3 : level > -20.0 ? 2 : 1;
+    return iposition(step, 4);
+}
+
+} // namespace
+
+Tarvex::Tarvex() {
+    power.SetState(1.0);
+    noise.SetParameter(0, 1.0);
+    noise.SetParameter(3, -150.0);
+    mixer.SetParameter(0, 2.0);
+    for (Filter* bright : {&bright1, &bright2})
+        bright->SetParameters({true, FilterType::LowPass, 1000.0, 0.7071, 0.0});
+    deep.SetParameters({true, FilterType::HighPass1, 100.0, 1.0, 0.0});
+    cabinetStage.SetCabinet(0);
+    fs = 0.0;
+    SetFs(44100.0);
+
+    // Markers that differ from every default, so that each default reaches
+    // its block.
+    TarvexParameters markers{};
+    markers.power = false;
+    markers.mode = -1;
+    markers.crossover_frequency = -1.0;
+    markers.invertB_enable = false;
+    markers.channel_select = -1;
+    markers.compressorA_enable = markers.boostA_enable = false;
+    markers.compressorB_enable = markers.boostB_enable = false;
+    markers.chorus_enable = markers.reverb_enable = markers.eq_enable = false;
+    markers.cabinet = -1;
+    for (double* field :
+         {&markers.compressorA_amount, &markers.compressorA_attack, &markers.gainA,
+          &markers.bassA, &markers.midsA, &markers.midsA_frequency, &markers.trebleA,
+          &markers.driveA, &markers.clippingA, &markers.compressorB_amount,
+          &markers.compressorB_attack, &markers.gainB, &markers.bassB, &markers.midsB,
+          &markers.midsB_frequency, &markers.trebleB, &markers.driveB, &markers.clippingB,
+          &markers.mixAB, &markers.chorus_level, &markers.chorus_speed, &markers.chorus_cutoff,
+          &markers.reverb_level, &markers.reverb_decay, &markers.reverb_damping,
+          &markers.eq_band1, &markers.eq_band2, &markers.eq_band3, &markers.eq_band4,
+          &markers.eq_band5, &markers.eq_band6, &markers.eq_band7, &markers.eq_band8,
+          &markers.eq_band9, &markers.eq_band10, &markers.eq_band11, &markers.eq_band12,
+          &markers.eq_level, &markers.deep, &markers.master_volume})
+        *field = -1.0;
+    markers.bright = 1.0;
+    current = markers;
+
+    TarvexParameters defaults{};
+    defaults.power = true;
+    defaults.mode = 0;
+    defaults.invertB_enable = true;
+    defaults.channel_select = 1; // read as the normalised value 1.0: channel A alone
+    defaults.compressorA_enable = defaults.boostA_enable = true;
+    defaults.compressorB_enable = defaults.boostB_enable = true;
+    defaults.chorus_enable = defaults.reverb_enable = defaults.eq_enable = true;
+    defaults.cabinet = 0;
+    for (double* field :
+         {&defaults.crossover_frequency, &defaults.compressorA_amount,
+          &defaults.compressorA_attack, &defaults.gainA, &defaults.bassA, &defaults.midsA,
+          &defaults.midsA_frequency, &defaults.trebleA, &defaults.driveA, &defaults.clippingA,
+          &defaults.compressorB_amount, &defaults.compressorB_attack, &defaults.gainB,
+          &defaults.bassB, &defaults.midsB, &defaults.midsB_frequency, &defaults.trebleB,
+          &defaults.driveB, &defaults.clippingB, &defaults.mixAB, &defaults.chorus_level,
+          &defaults.chorus_speed, &defaults.chorus_cutoff, &defaults.reverb_level,
+          &defaults.reverb_decay, &defaults.reverb_damping, &defaults.eq_band1,
+          &defaults.eq_band2, &defaults.eq_band3, &defaults.eq_band4, &defaults.eq_band5,
+          &defaults.eq_band6, &defaults.eq_band7, &defaults.eq_band8, &defaults.eq_band9,
+          &defaults.eq_band10, &defaults.eq_band11, &defaults.eq_band12, &defaults.eq_level,
+          &defaults.bright, &defaults.deep})
+        *field = 0.5;
+    defaults.master_volume = 0.0;
+    SetParameters(defaults);
+
+    // The chorus and reverb start from settings of their own, outside `current`.
+    chorus.SetParameters({true, 1, 1.0, 0.5, 0.5, 0.01, 200.0});
+    reverb.SetParameters({true, -65.0});
+    inEnv = 0.0;
+    outEnv = 0.0;
+}
+
+void Tarvex::SetFs(double rate) {
+    if (!(rate > 0.0) || rate == fs)
+        return;
+    fs = rate;
+    meterDecay = std::pow(0.5, 1.0 / (0.1 * fs)); // 100 ms half-life
+    power.SetFs(fs);
+    crossover.SetFs(fs);
+    channelA.SetFs(fs);
+    channelB.SetFs(fs);
+    mixer.SetFs(fs);
+    eq.SetFs(fs);
+    cabinetStage.SetFs(fs);
+    deep.SetFs(fs);
+    bright1.SetFs(fs);
+    bright2.SetFs(fs);
+    chorus.SetFs(fs);
+    reverb.SetFs(fs);
+}
+
+void Tarvex::process(double* in, double* outLeft, double* outRight, int n) {
+    if (n <= 0)
+        return;
+    if (!power.active) {
+        inEnv = 0.0;
+        outEnv = 0.0;
+        for (int i = 0; i < n; ++i)
+            outLeft[i] = outRight[i] = in[i];
+        return;
+    }
+    // A non-finite input sample would ring through every recursive block;
+    // it enters as silence instead.
+    for (int i = 0; i < n; ++i)
+        if (!std::isfinite(in[i]))
+            in[i] = 0.0;
+
+    double envelope = inEnv;
+    for (int i = 0; i < n; ++i)
+        envelope = followPeak(envelope, meterDecay, in[i] * in[i]);
+    inEnv = envelope;
+
+    power.senddry(in, in, n);
+    noise.process(in, n);
+    crossover.process(in, outLeft, outRight, n);
+    channelA.process(outLeft, n);
+    channelB.process(outRight, n);
+    mixer.process(outLeft, outRight, in, n);
+    eq.process(in, n);
+    bright1.process(in, n);
+    bright2.process(in, n);
+    deep.process(in, n);
+    cabinetStage.process(in, outLeft, outRight, n);
+    chorus.process(outLeft, outRight, n);
+    reverb.process(outLeft, outRight, n);
+
+    envelope = outEnv;
+    for (int i = 0; i < n; ++i) {
+        envelope = followPeak(envelope, meterDecay, outLeft[i] * outLeft[i]);
+        const double right = outRight[i] * outRight[i];
+        if (right >= envelope)
+            envelope = right;
+    }
+    outEnv = envelope;
+
+    power.process(outLeft, outRight, n);
+}
+
+double Tarvex::InputIndicator() const { return indicatorStep(inEnv); }
+double Tarvex::OutputIndicator() const { return indicatorStep(outEnv); }
