@@ -44,17 +44,6 @@ TEST(GraphicEQ12Bass, IsOnAndFlatAfterConstruction) {
     EXPECT_EQ(eq.GetParameter(0), 1.0);
     for (int index = 1; index <= 13; ++index)
         EXPECT_EQ(eq.GetParameter(index), 0.0) << index;
-    EXPECT_EQ(eq.fs, fs);
-    const double centres[12] = {30, 40, 60, 100, 180, 340, 660, 1300, 2600, 5000, 10000, 15000};
-    for (int k = 0; k < 12; ++k) {
-        for (const Filter* f : {&eq.stages[k].left, &eq.stages[k].right}) {
-            EXPECT_EQ(f->GetParameter(1), FilterType::Peak);
-            EXPECT_EQ(f->GetParameter(2), centres[k]);
-            EXPECT_EQ(f->GetParameter(3), 0.5);
-        }
-    }
-    EXPECT_EQ(eq.stages[12].left.GetParameter(1), FilterType::Gain);
-
     // Each filter's first block fades from its constructed default to its
     // stage's settings; once that has run the response is flat.
     settle(eq);
@@ -119,16 +108,6 @@ TEST(GraphicEQ12Bass, SettersStoreNewGainsInBothChainsAndIgnoreTheRest) {
     EXPECT_EQ(eq.stages[0].right.GetParameter(4), -3.0);
     EXPECT_EQ(eq.stages[12].right.GetParameter(4), 2.0);
     EXPECT_EQ(eq.GetParameters().values[6], 40.0);
-
-    eq.SetFs(48000.0);
-    for (double rejected : {0.0, -1.0, kNaN})
-        eq.SetFs(rejected);
-    EXPECT_EQ(eq.fs, 48000.0);
-    EXPECT_EQ(eq.bypass.fs, 48000.0);
-    for (const auto& stage : eq.stages) {
-        EXPECT_EQ(stage.left.fs, 48000.0);
-        EXPECT_EQ(stage.right.fs, 48000.0);
-    }
 }
 
 TEST(GraphicEQ12Bass, SwitchedOffItLeavesTheBlockUntouchedAndSwitchesBackOn) {
