@@ -75,8 +75,10 @@ void GraphicEQ12Bass::SetFs(double rate) {
 void GraphicEQ12Bass::process(double* x, int n) {
     if (!bypass.active) return;
     bypass.senddry(x, n);
-    for (Stage& stage : stages)
-        stage.left.process(x, n);
+    Filter* chain[stageCount];
+    for (int k = 0; k < stageCount; ++k)
+        chain[k] = &stages[k].left;
+    processChain(chain, stageCount, x, n);
     bypass.process(x, n);
 }
 
