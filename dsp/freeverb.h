@@ -15,9 +15,7 @@
 
 #include "dsp/reverb_delay_block.h"
 
-#ifndef NDEBUG
 #include <atomic>
-#endif
 
 class Freeverb {
 public:
@@ -97,7 +95,7 @@ private:
         right = (sumR * wet1 + sumL * wet2) * wet + rightIn * dry;
     }
 
-#ifndef NDEBUG
+    // Calls of process() running, counted in debug builds only (the member
+    // exists in every build so that the class layout never depends on it).
     std::atomic<int> processCalls{0};
-#endif
 };
