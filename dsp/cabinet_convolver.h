@@ -22,11 +22,10 @@ public:
     // stage-1 partition size, the stage-2 partition size. P1 = M/L - 1 and
     // P2 = N/M - 1 partitions.
     static constexpr int NLM[17][3] = {
-        {1, 1, 1},         {2, 2, 2},         {4, 4, 4},        {8, 8, 8},
-        {16, 16, 16},      {32, 8, 32},       {64, 16, 64},     {128, 16, 128},
-        {256, 16, 64},     {512, 16, 64},     {1024, 16, 128},  {2048, 32, 256},
-        {4096, 32, 512},   {8192, 32, 512},   {16384, 64, 1024}, {32768, 64, 1024},
-        {65536, 64, 2048},
+        {1, 1, 1},         {2, 2, 2},         {4, 4, 4},       {8, 8, 8},       {16, 16, 16},
+        {32, 8, 32},       {64, 16, 64},      {128, 16, 128},  {256, 16, 64},   {512, 16, 64},
+        {1024, 16, 128},   {2048, 32, 256},   {4096, 32, 512}, {8192, 32, 512}, {16384, 64, 1024},
+        {32768, 64, 1024}, {65536, 64, 2048},
     };
     static constexpr int maxLength = 65536;
 
@@ -49,17 +48,24 @@ public:
     // The mono loop in place.
     void process_iphone(double* buffer, int n);
 
-    // Storage, sized for the largest row in either mode. Transform inputs are
-    // 64-byte aligned so that the transforms take their allocation-free plans.
-    alignas(64) double spec1[31][256];  // stage-1 partition spectra
-    alignas(64) double spec2[31][8192]; // stage-2 partition spectra
-    alignas(64) double frames1[32][128];
-    alignas(64) double frames2[32][4096];
-    alignas(64) double acc1[256];  // next block's spectrum, then its output
+    // Storage, sized for the largest row in either mode: 31 partition spectra
+    // of up to 256 (stage 1) and 8192 (stage 2) values, 32 input frames of up
+    // to 128 and 4096 samples. The loaded row's spectra and frames lie packed
+    // one after the other (spectrum p at p 2S in mono, p 4S in stereo; frame
+    // k at k 2S), so that a block's work stays within a few cache ways.
+    // Transform inputs are 64-byte aligned: the transforms then take their
+    // allocation-free plans.
+    alignas(64) double spec1[31 * 256];
+    alignas(64) double spec2[31 * 8192];
+    alignas(64) double frames1[32 * 128];
+    alignas(64) double frames2[32 * 4096];
+    alignas(64) double acc1[256]; // next block's spectrum, then its output
     alignas(64) double acc2[8192];
-    alignas(64) double w1[264];  // transform work areas (4L + 2, 4M + 2)
+    alignas(64) double w1[264]; // transform work areas (4L + 2, 4M + 2)
     alignas(64) double w2[8200];
-    double* slot1[32]; // [0] newest frame's first half, [1] its second half, older spectra after
+    // Frame pointers: [0] receives the current block in its first half, [1] in
+    // its second half, [2] .. [P] hold older frames' spectra, newest first.
+    double* slot1[32];
     double* slot2[32];
     double firRing[64];
     double headLeft[64];
@@ -76,7 +82,7 @@ public:
     bool mono = true;
 
 private:
-    // One stage's arrays and running positions, copied into locals for a block.
+    // One stage's arrays and running position, copied into locals for a call.
     struct Stage {
         double* spec;
         int stride;
@@ -86,13 +92,15 @@ private:
         int size; // partition size S: frames of 2S samples
         int partitions;
         int pos;
-        int stereoPos;
     };
     Stage StageOne();
     Stage StageTwo();
     void StoreStages(const Stage& one, const Stage& two);
-    static double MonoTick(Stage& s, double x);
-    static void StereoTick(Stage& s, double x, double& left, double& right);
+    template <bool Stereo> void Run(const double* in, double* outLeft, double* outRight, int n);
+    void Head(const double* x, int count, double* left, double* right, bool stereo);
+    static void Enter(Stage& s, const double* x, int count);
+    static void MonoShare(Stage& s, int first, int count);
+    static void StereoShare(Stage& s, int first, int count);
     static void EndMonoBlock(Stage& s);
     static void EndStereoBlock(Stage& s);
     static void Rotate(Stage& s);

@@ -54,10 +54,7 @@ const Plans& plans() {
 // log2(n) for a power of two in 2 .. fftMaxSize, else 0.
 int sizeIndex(int n) {
     if (n < 2 || n > fftMaxSize || (n & (n - 1)) != 0) return 0;
-    int k = 0;
-    while ((1 << k) != n)
-        ++k;
-    return k;
+    return __builtin_ctz(static_cast<unsigned>(n));
 }
 
 int alignmentOf(double* a, double* work) {
@@ -86,19 +83,18 @@ bool rdft(int n, int isgn, double* a, double* work) {
             a[j + 1] = -work[j + 1];
         }
     } else {
-        work[0] = a[0];
+        // The full Hermitian inverse counts every bin but DC and n/2 twice
+        // over the packed form's sum: its input is halved, which is exact and
+        // gives bit for bit the halved output.
+        work[0] = 0.5 * a[0];
         work[1] = 0.0;
-        work[n] = a[1];
+        work[n] = 0.5 * a[1];
         work[n + 1] = 0.0;
         for (int j = 2; j < n; j += 2) {
-            work[j] = a[j];
-            work[j + 1] = -a[j + 1];
+            work[j] = 0.5 * a[j];
+            work[j + 1] = -0.5 * a[j + 1];
         }
-        // The full Hermitian inverse counts every bin but DC and n/2 twice
-        // over the packed form's sum: halve it (exactly).
         fftw_execute_dft_c2r(p.inverseReal[alignment][k], spectrum, a);
-        for (int j = 0; j < n; ++j)
-            a[j] *= 0.5;
     }
     return true;
 }

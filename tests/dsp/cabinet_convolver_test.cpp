@@ -163,10 +163,9 @@ TEST(CabinetConvolverTest, SingleTapDelaysByItsIndexInEveryPartOfTheResponse) {
         int length;
         int tap;
     };
-    const Case cases[] = {{1024, 0},    {1024, 9},    {1024, 15},   {1024, 16},   {1024, 77},
-                          {1024, 127},  {1024, 128},  {1024, 600},  {1024, 1023}, {32, 31},
-                          {65536, 63},  {65536, 64},  {65536, 2047}, {65536, 2048},
-                          {65536, 65535}};
+    const Case cases[] = {{1024, 0},   {1024, 9},   {1024, 15},    {1024, 16},    {1024, 77},
+                          {1024, 127}, {1024, 128}, {1024, 600},   {1024, 1023},  {32, 31},
+                          {65536, 63}, {65536, 64}, {65536, 2047}, {65536, 2048}, {65536, 65535}};
     for (const auto& [length, tap] : cases) {
         for (bool mono : {true, false}) {
             std::vector<double> h(static_cast<size_t>(length), 0.0), silent(h.size(), 0.0);
@@ -197,9 +196,9 @@ TEST(CabinetConvolverTest, RowsFollowTheLengthAndLongResponsesAreCut) {
     struct Expect {
         int length, L, M, P1, P2;
     };
-    for (const auto& e : {Expect{1024, 16, 128, 7, 7}, Expect{1025, 32, 256, 7, 7},
-                          Expect{0, 1, 1, 0, 0}, Expect{-5, 1, 1, 0, 0}, Expect{17, 8, 32, 3, 0},
-                          Expect{70000, 64, 2048, 31, 31}}) {
+    for (const auto& e :
+         {Expect{1024, 16, 128, 7, 7}, Expect{1025, 32, 256, 7, 7}, Expect{0, 1, 1, 0, 0},
+          Expect{-5, 1, 1, 0, 0}, Expect{17, 8, 32, 3, 0}, Expect{70000, 64, 2048, 31, 31}}) {
         c->SetImpulse(h.data(), h.data(), e.length, true);
         EXPECT_EQ(c->L, e.L) << e.length;
         EXPECT_EQ(c->M, e.M) << e.length;
