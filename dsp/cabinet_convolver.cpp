@@ -48,8 +48,8 @@ inline void directSums(double* y, const double* h, int taps, const double* x, in
     }
 }
 
-// Packed complex product of the pairs at x and h, (a + ib)(c + id) =
-// (ac - bd, ad + bc), added to the pair at a (16-byte aligned pairs).
+// Packed complex product of the (16-byte aligned) pairs at x and h,
+// (a + ib)(c + id) = (ac - bd, ad + bc).
 #if defined(__SSE2__)
 inline __m128d complexProduct(const double* x, const double* h) {
     const __m128d xv = _mm_load_pd(x);
@@ -108,6 +108,7 @@ inline void complexSums(double* a, const double* const* x, const double* const* 
 #endif
 }
 
+// Adds the product of the pairs at x and h to the pair at a.
 inline void complexMultiplyAdd(double* a, const double* x, const double* h) {
 #if defined(__SSE2__)
     _mm_store_pd(a, _mm_add_pd(_mm_load_pd(a), complexProduct(x, h)));
