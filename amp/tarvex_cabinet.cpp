@@ -4,6 +4,9 @@
 
 namespace {
 constexpr unsigned choiceMask = 7;
+// The audio thread reads the requests: they must never hide a lock.
+static_assert(std::atomic<unsigned>::is_always_lock_free);
+static_assert(std::atomic<double>::is_always_lock_free);
 } // namespace
 
 TarvexCabinet::TarvexCabinet() {
