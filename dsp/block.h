@@ -180,3 +180,21 @@ private:
     double start;
     double seconds;
 };
+
+// True when every sample of the block is finite. One pass of additions in four
+// independent sums: a NaN or infinity anywhere makes a sum non-finite. A sum of
+// huge finite samples may overflow and report false, so callers treat false as
+// "check each sample", never as proof of a bad one.
+inline bool blockFinite(const double* x, int n) {
+    double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        s0 += x[i];
+        s1 += x[i + 1];
+        s2 += x[i + 2];
+        s3 += x[i + 3];
+    }
+    for (; i < n; ++i)
+        s0 += x[i];
+    return std::isfinite((s0 + s1) + (s2 + s3));
+}

@@ -207,3 +207,29 @@ void Filter::process(double* left, double* right, int n) {
     fade.process(sets, left, right, n);
     bypass.process(left, right, n);
 }
+
+void processChain(Filter* const* filters, int count, double* x, int n) {
+    constexpr int maxFused = 16;
+    bool fused = count <= maxFused;
+    for (int k = 0; fused && k < count; ++k)
+        fused = filters[k]->Settled();
+    if (!fused) {
+        for (int k = 0; k < count; ++k)
+            filters[k]->process(x, n);
+        return;
+    }
+    FilterSection sections[maxFused];
+    for (int k = 0; k < count; ++k)
+        sections[k] = filters[k]->sets[filters[k]->fade.currentSet];
+    for (int i = 0; i < n; ++i) {
+        double v = x[i];
+        for (int k = 0; k < count; ++k)
+            v = sections[k].tick(v);
+        x[i] = v;
+    }
+    for (int k = 0; k < count; ++k) {
+        FilterSection& section = sections[k];
+        if (!section.stateFinite()) section.clearState();
+        filters[k]->sets[filters[k]->fade.currentSet] = section;
+    }
+}

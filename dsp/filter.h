@@ -85,9 +85,22 @@ public:
     void process(double* buffer, int n);
     void process(double* left, double* right, int n);
 
+    // On, with no fade running and no change pending: process() then only
+    // runs the current section.
+    bool Settled() const {
+        return bypass.active && bypass.state != 0 && !bypass.fading && !fade.crossfading &&
+               !fade.dirty;
+    }
+
     FilterParameters parameters;
     double fs = 0.0;
     FilterSection sets[2];
     CoefficientFade fade{31.0 / 30.0, 0.03};
     SoftBypass bypass;
 };
+
+// Runs filters[0..count) one after another over one block, in place. While
+// every filter is settled the sections run sample by sample across the whole
+// chain, so that their recursions overlap in the processor; the result is the
+// same as calling process() on each filter in turn.
+void processChain(Filter* const* filters, int count, double* x, int n);

@@ -22,8 +22,13 @@ public:
     // negative or NaN rate and the present one.
     void SetFs(double rate);
 
-    void senddry(const double* in, int n) { dryL.Set(in, n); }
+    // The copy is only taken when this block's process() can use it (a fade
+    // runs or the block is off); a settled-on bypass skips the copy.
+    void senddry(const double* in, int n) {
+        if (NeedsDry()) dryL.Set(in, n);
+    }
     void senddry(const double* left, const double* right, int n) {
+        if (!NeedsDry()) return;
         dryL.Set(left, n);
         dryR.Set(right, n);
     }
@@ -47,6 +52,7 @@ public:
     MonoBuffer dryR;
 
 private:
+    bool NeedsDry() const { return fading || state == 0; }
     // Moves wetGain one sample along the running fade.
     void StepGain();
 };

@@ -412,3 +412,34 @@ TEST(FilterProcessing, NothingIsAllocatedOnceWarmedUpAtTheLargestBlock) {
     filter.process(x.data(), 2048);
     EXPECT_EQ(scope.count(), 0u);
 }
+
+TEST(FilterChain, EqualsProcessingTheFiltersOneAfterAnother) {
+    const FilterParameters settings[3] = {{true, FilterType::Peak, 100.0, 0.5, 6.0},
+                                          {true, FilterType::HighShelf, 3000.0, 0.7071, -4.0},
+                                          {true, FilterType::HighPass1, 30.0, 1.0, 0.0}};
+    Filter fused[3], sequential[3];
+    for (int k = 0; k < 3; ++k) {
+        fused[k].SetParameters(settings[k]);
+        sequential[k].SetParameters(settings[k]);
+    }
+    Filter* chain[3] = {&fused[0], &fused[1], &fused[2]};
+    for (int block = 0; block < 40; ++block) {
+        if (block == 10) // one filter fading: the chain falls back to one by one
+            for (Filter* f : {&fused[1], &sequential[1]})
+                f->SetParameter(4, 2.0);
+        if (block == 20)
+            for (Filter* f : {&fused[2], &sequential[2]})
+                f->SetParameter(0, 0.0);
+        auto a = noise(333, 20 + static_cast<unsigned>(block));
+        if (block == 30) a[5] = kNaN; // recovery after the block, as in process()
+        auto b = a;
+        processChain(chain, 3, a.data(), 333);
+        for (Filter& f : sequential)
+            f.process(b.data(), 333);
+        for (size_t i = 0; i < a.size(); ++i)
+            ASSERT_TRUE(a[i] == b[i] || (std::isnan(a[i]) && std::isnan(b[i])))
+                << "block " << block << " sample " << i;
+    }
+    EXPECT_TRUE(fused[0].Settled());
+    EXPECT_FALSE(fused[2].bypass.active);
+}

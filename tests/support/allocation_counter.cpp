@@ -3,13 +3,75 @@
 #include <cstdlib>
 #include <new>
 
-namespace {
-thread_local std::size_t allocations = 0;
+// The sanitizers intercept malloc themselves; there only operator new is
+// counted. Elsewhere the C allocation functions are replaced too, so that
+// allocations inside C libraries (FFTW, for one) are counted as well.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define TARVEX_COUNT_MALLOC 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define TARVEX_COUNT_MALLOC 0
+#endif
+#endif
+#ifndef TARVEX_COUNT_MALLOC
+#define TARVEX_COUNT_MALLOC 1
+#endif
 
-void* allocate(std::size_t size) {
+namespace {
+// Initial-exec: reading the counter must never allocate, not even for TLS.
+__attribute__((tls_model("initial-exec"))) thread_local std::size_t allocations = 0;
+} // namespace
+
+#if TARVEX_COUNT_MALLOC
+// Default visibility: the replacements must be exported to interpose on the
+// shared libraries' calls.
+#define EXPORTED __attribute__((visibility("default")))
+extern "C" {
+void* __libc_malloc(std::size_t);
+void* __libc_calloc(std::size_t, std::size_t);
+void* __libc_realloc(void*, std::size_t);
+void* __libc_memalign(std::size_t, std::size_t);
+
+EXPORTED void* malloc(std::size_t size) {
     ++allocations;
+    return __libc_malloc(size);
+}
+EXPORTED void* calloc(std::size_t count, std::size_t size) {
+    ++allocations;
+    return __libc_calloc(count, size);
+}
+EXPORTED void* realloc(void* p, std::size_t size) {
+    ++allocations;
+    return __libc_realloc(p, size);
+}
+EXPORTED void* memalign(std::size_t alignment, std::size_t size) {
+    ++allocations;
+    return __libc_memalign(alignment, size);
+}
+EXPORTED void* aligned_alloc(std::size_t alignment, std::size_t size) {
+    ++allocations;
+    return __libc_memalign(alignment, size);
+}
+EXPORTED int posix_memalign(void** p, std::size_t alignment, std::size_t size) {
+    ++allocations;
+    *p = __libc_memalign(alignment, size);
+    return *p != nullptr ? 0 : 12; // ENOMEM
+}
+}
+#endif
+
+namespace {
+void* allocate(std::size_t size) {
     if (size == 0) size = 1;
+#if TARVEX_COUNT_MALLOC
+    if (void* p = __libc_malloc(size)) {
+        ++allocations;
+        return p;
+    }
+#else
+    ++allocations;
     if (void* p = std::malloc(size)) return p;
+#endif
     throw std::bad_alloc();
 }
 } // namespace

@@ -1,5 +1,7 @@
-// Counts heap allocations made by the calling thread (the test program
-// replaces the global operator new to do so).
+// Counts heap allocations made by the calling thread. The test programs
+// replace the global operator new and, outside the sanitizer builds, the C
+// allocation functions (malloc, calloc, realloc and the aligned forms), so
+// allocations made inside C libraries count too.
 #pragma once
 
 #include <cstddef>

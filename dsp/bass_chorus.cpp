@@ -1,0 +1,342 @@
+#include "dsp/bass_chorus.h"
+
+#include "dsp/mapping.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double smoothingSeconds = 0.06;
+// The high-pass filters run over chunks of at most this many samples.
+constexpr int chunkLength = 256;
+// Upper bound of every delay in samples. Far beyond the ring (a longer delay
+// wraps around it anyway), it keeps the integer tap index in range whatever
+// the rate, the sample rate or a non-finite value produce.
+constexpr double maxDelay = 1073741824.0; // 2^30
+
+// Filter::process fed one sample per call starts a cutoff change that waits
+// for a running fade at the sample right after that fade; filtering sample by
+// sample only while such a change waits gives that timing at block cost.
+void highPass(Filter& filter, const double* in, double* out, int n) {
+    std::copy(in, in + n, out);
+    int i = 0;
+    for (; i < n && filter.fade.crossfading && filter.fade.dirty; ++i)
+        filter.process(out + i, 1);
+    if (i < n) filter.process(out + i, n - i);
+}
+
+// A non-finite sample must not sit in a delay line for 32768 samples: it
+// enters the line as silence (the dry path still carries it).
+void sanitize(double* x, int n) {
+    if (blockFinite(x, n)) return;
+    for (int i = 0; i < n; ++i)
+        if (!std::isfinite(x[i])) x[i] = 0.0;
+}
+
+// Linear interpolation d samples behind the write index w.
+inline double tap(const double* line, int w, double d) {
+    d = d < maxDelay ? d : maxDelay; // also catches NaN
+    const double whole = std::floor(d);
+    const int i = static_cast<int>(whole);
+    const double f = d - whole;
+    const int j = (w - i) & BassChorus::lineMask;
+    const int k = (j - 1) & BassChorus::lineMask;
+    return (1.0 - f) * line[j] + f * line[k];
+}
+
+} // namespace
+
+BassChorus::BassChorus() {
+    parameters = {false, 0, 0.5, 0.1, 1.0, 0.001, 250.0};
+    const FilterParameters highPass{true, FilterType::HighPass, 250.0, 0.7071, 0.0};
+    for (Filter* filter : {&highPassL, &highPassR}) {
+        filter->SetParameters(highPass);
+        filter->bypass.Reserve(chunkLength);
+    }
+    writeIndex = 0;
+    std::fill(lineL, lineL + lineLength, 0.0);
+    std::fill(lineR, lineR + lineLength, 0.0);
+    phase = 0.0;
+    fs = 0.0;
+    SetFs(44100.0);
+    twoPi = 2.0 * std::acos(-1.0);
+    voiceOffset[0] = twoPi * 180.0 / 360.0;
+    voiceOffset[1] = twoPi * 90.0 / 360.0;
+    voiceOffset[2] = twoPi * 270.0 / 360.0;
+    SetParameters({true, 1, 1.0, 0.5, 0.5, 0.01, 250.0});
+    amplitude = phaseIncrement = level = baseDelay = 0.0;
+    oneMinusLevel = 1.0;
+    std::fill(gain, gain + 5, 0.0);
+    smoothing = false;
+}
+
+void BassChorus::SetParameter(int index, double value) {
+    if (std::isnan(value)) return;
+    bool changed = false;
+    switch (index) {
+    case 0:
+        if (value < 0.5) {
+            if (!parameters.enabled) return;
+            parameters.enabled = false;
+            bypass.SetState(0.0);
+        } else {
+            if (parameters.enabled) return;
+            parameters.enabled = true;
+            std::fill(lineL, lineL + lineLength, 0.0);
+            std::fill(lineR, lineR + lineLength, 0.0);
+            bypass.SetState(1.0);
+        }
+        return;
+    case 1: {
+        int mode = 0;
+        changed = readChoice(value, 2, mode) && storeIfChanged(parameters.mode, mode);
+        break;
+    }
+    case 2: // an infinite rate would leave the modulation undefined
+        changed = value > 0.0 && std::isfinite(value) && storeIfChanged(parameters.rate, value);
+        break;
+    case 3:
+        changed = value >= 0.0 && value <= 1.0 && storeIfChanged(parameters.depth, value);
+        break;
+    case 4:
+        changed = value >= 0.0 && value <= 1.0 && storeIfChanged(parameters.level, value);
+        break;
+    case 5:
+        changed = value >= 0.0 && value <= 0.03 && storeIfChanged(parameters.delay, value);
+        break;
+    case 6:
+        changed = value > 0.0 && value < 0.5 * fs && storeIfChanged(parameters.cutoff, value);
+        if (changed) {
+            highPassL.SetParameter(2, value);
+            highPassR.SetParameter(2, value);
+        }
+        break;
+    default:
+        return;
+    }
+    if (!changed) return;
+    Update();
+    dirty = true;
+}
+
+double BassChorus::GetParameter(int index) const {
+    switch (index) {
+    case 0:
+        return parameters.enabled ? 1.0 : 0.0;
+    case 1:
+        return parameters.mode;
+    case 2:
+        return parameters.rate;
+    case 3:
+        return parameters.depth;
+    case 4:
+        return parameters.level;
+    case 5:
+        return parameters.delay;
+    case 6:
+        return parameters.cutoff;
+    default:
+        return 0.0;
+    }
+}
+
+void BassChorus::SetParameters(BassChorusParameters p) {
+    SetParameter(0, p.enabled ? 1.0 : 0.0);
+    SetParameter(1, p.mode);
+    SetParameter(2, p.rate);
+    SetParameter(3, p.depth);
+    SetParameter(4, p.level);
+    SetParameter(5, p.delay);
+    SetParameter(6, p.cutoff);
+}
+
+void BassChorus::SetFs(double rate) {
+    if (!(rate > 0.0) || !std::isfinite(rate) || rate == fs) return;
+    fs = rate;
+    bypass.SetFs(fs);
+    highPassL.SetFs(fs);
+    highPassR.SetFs(fs);
+    smoothingCoef = smoothingCoefficient(smoothingSeconds, fs);
+    dirty = true;
+    if (parameters.cutoff >= 0.5 * fs) SetParameter(6, 0.499 * fs);
+}
+
+void BassChorus::Update() {
+    const double pi = std::acos(-1.0);
+    const double rate = parameters.rate;
+    // Modulation faster than half the sample rate is meaningless; the bound
+    // only keeps the increment finite for extreme settings.
+    targetPhaseIncrement = std::min(2.0 * pi * rate / fs, pi);
+    targetAmplitude =
+        std::min((range(parameters.depth, 1.0, 1.02) - 1.0) * 0.5 / (pi * rate / fs), maxDelay);
+    static constexpr double voiceGains[3][5] = {
+        {1.0, 0.0, 1.0, 0.0, 0.0}, // left and right at the same phase
+        {1.0, 0.0, 0.0, 1.0, 0.0}, // right at + 180 degrees
+        {0.5, 0.5, 0.0, 0.5, 0.5}, // left + 0 and 270, right + 180 and 90 degrees
+    };
+    const int row = parameters.mode == 0 || parameters.mode == 1 ? parameters.mode : 2;
+    std::copy(voiceGains[row], voiceGains[row] + 5, targetGain);
+    targetLevel = parameters.level;
+    targetBaseDelay = std::min(parameters.delay * fs, maxDelay);
+}
+
+template <BassChorus::Path P, bool Stereo>
+void BassChorus::run(double* left, double* right, const double* wetInL, const double* wetInR,
+                     int n) {
+    // Hot state in locals for the loop, written back after it.
+    int w = writeIndex;
+    double ph = phase;
+    double amp = amplitude, inc = phaseIncrement, lvl = level, oml = oneMinusLevel;
+    double base = baseDelay;
+    double g[5] = {gain[0], gain[1], gain[2], gain[3], gain[4]};
+    const double off180 = voiceOffset[0], off90 = voiceOffset[1], off270 = voiceOffset[2];
+    double* const lL = lineL;
+    double* const lR = lineR;
+    bool moving = smoothing;
+
+    for (int i = 0; i < n; ++i) {
+        if constexpr (P == Path::Smoothing) {
+            const double c = smoothingCoef;
+            moving = smoothTowards(amp, targetAmplitude, c);
+            moving |= smoothTowards(inc, targetPhaseIncrement, c);
+            moving |= smoothTowards(lvl, targetLevel, c);
+            for (int k = 0; k < 5; ++k)
+                moving |= smoothTowards(g[k], targetGain[k], c);
+            moving |= smoothTowards(base, targetBaseDelay, c);
+        }
+        w = (w + 1) & lineMask;
+        lL[w] = wetInL[i];
+        lR[w] = wetInR[i];
+        ph += inc;
+        const auto delayAt = [amp, base](double angle) {
+            return (std::sin(angle) + 1.0) * amp + base;
+        };
+        const double d0 = delayAt(ph);
+
+        if constexpr (P == Path::Smoothing) {
+            const double wetL = g[0] * tap(lL, w, d0) + g[1] * tap(lL, w, delayAt(ph + off270));
+            const double wetR = g[2] * tap(lR, w, d0) + g[3] * tap(lR, w, delayAt(ph + off180)) +
+                                g[4] * tap(lR, w, delayAt(ph + off90));
+            oml = 1.0 - lvl;
+            if constexpr (Stereo) {
+                left[i] = left[i] * oml + wetL * lvl;
+                right[i] = right[i] * oml + wetR * lvl;
+            } else {
+                left[i] = left[i] * oml + 0.5 * lvl * (wetL + wetR);
+            }
+        } else if constexpr (P == Path::Mode0) {
+            if constexpr (Stereo) {
+                left[i] = left[i] * oml + tap(lL, w, d0) * lvl;
+                right[i] = right[i] * oml + tap(lR, w, d0) * lvl;
+            } else {
+                left[i] = left[i] * oml + lvl * tap(lL, w, d0);
+            }
+        } else if constexpr (P == Path::Mode1) {
+            const double tL = tap(lL, w, d0);
+            const double tR = tap(lR, w, delayAt(ph + off180));
+            if constexpr (Stereo) {
+                left[i] = left[i] * oml + tL * lvl;
+                right[i] = right[i] * oml + tR * lvl;
+            } else {
+                left[i] = left[i] * oml + 0.5 * lvl * (tL + tR);
+            }
+        } else {
+            const double tL0 = tap(lL, w, d0);
+            const double tL270 = tap(lL, w, delayAt(ph + off270));
+            const double tR180 = tap(lR, w, delayAt(ph + off180));
+            const double tR90 = tap(lR, w, delayAt(ph + off90));
+            if constexpr (Stereo) {
+                left[i] = left[i] * oml + 0.5 * (tL0 + tL270) * lvl;
+                right[i] = right[i] * oml + 0.5 * (tR180 + tR90) * lvl;
+            } else {
+                left[i] = left[i] * oml + 0.25 * lvl * (tL0 + tL270 + tR180 + tR90);
+            }
+        }
+    }
+
+    writeIndex = w;
+    phase = ph;
+    if constexpr (P == Path::Smoothing) {
+        amplitude = amp;
+        phaseIncrement = inc;
+        level = lvl;
+        oneMinusLevel = oml;
+        baseDelay = base;
+        std::copy(g, g + 5, gain);
+        smoothing = moving;
+    }
+}
+
+template <bool Stereo> void BassChorus::processBlock(double* left, double* right, int n) {
+    if (!bypass.active || n <= 0) return;
+    if constexpr (Stereo)
+        bypass.senddry(left, right, n);
+    else
+        bypass.senddry(left, n);
+    if (!smoothing && dirty) {
+        dirty = false;
+        smoothing = true;
+        Update();
+    }
+    // The path is chosen once per block: a glide that settles mid-block
+    // finishes the block on the smoothing path.
+    const Path path = smoothing              ? Path::Smoothing
+                      : parameters.mode == 0 ? Path::Mode0
+                      : parameters.mode == 1 ? Path::Mode1
+                                             : Path::Mode2;
+    double wetInL[chunkLength];
+    double wetInR[chunkLength];
+    for (int start = 0; start < n; start += chunkLength) {
+        const int m = std::min(chunkLength, n - start);
+        double* l = left + start;
+        double* r = Stereo ? right + start : nullptr;
+        highPass(highPassL, l, wetInL, m);
+        sanitize(wetInL, m);
+        const double* inR = wetInL; // mono: the one filtered signal feeds both lines
+        if constexpr (Stereo) {
+            highPass(highPassR, r, wetInR, m);
+            sanitize(wetInR, m);
+            inR = wetInR;
+        }
+        switch (path) {
+        case Path::Smoothing:
+            run<Path::Smoothing, Stereo>(l, r, wetInL, inR, m);
+            break;
+        case Path::Mode0:
+            run<Path::Mode0, Stereo>(l, r, wetInL, inR, m);
+            break;
+        case Path::Mode1:
+            run<Path::Mode1, Stereo>(l, r, wetInL, inR, m);
+            break;
+        case Path::Mode2:
+            run<Path::Mode2, Stereo>(l, r, wetInL, inR, m);
+            break;
+        }
+    }
+    wrapPhase();
+    if constexpr (Stereo)
+        bypass.process(left, right, n);
+    else
+        bypass.process(left, n);
+}
+
+void BassChorus::wrapPhase() {
+    // Once per block, by repeated subtraction; a phase beyond any plausible
+    // block (or a non-finite one) is reduced directly so the loop stays short.
+    if (phase < twoPi) return;
+    if (phase < twoPi * 65536.0) {
+        while (phase >= twoPi)
+            phase -= twoPi;
+        return;
+    }
+    phase = std::isfinite(phase) ? std::fmod(phase, twoPi) : 0.0;
+}
+
+void BassChorus::process(double* left, double* right, int n) {
+    processBlock<true>(left, right, n);
+}
+
+void BassChorus::process(double* x, int n) {
+    processBlock<false>(x, nullptr, n);
+}

@@ -1,0 +1,438 @@
+#include "dsp/cabinet_convolver.h"
+
+#include "dsp/fft.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// y[i] = sum over t = 0 .. taps-1 of h[t] x[i - t] for i < count, the terms
+// added in ascending t from zero; SSE2 runs two outputs per register with the
+// same operations in the same order, so the results are identical.
+inline void directSums(double* y, const double* h, int taps, const double* x, int count) {
+    int i = 0;
+#if defined(__SSE2__)
+    for (; i + 8 <= count; i += 8) {
+        __m128d s0 = _mm_setzero_pd(), s1 = s0, s2 = s0, s3 = s0;
+        for (int t = 0; t < taps; ++t) {
+            const __m128d ht = _mm_set1_pd(h[t]);
+            const double* past = x + i - t;
+            s0 = _mm_add_pd(s0, _mm_mul_pd(ht, _mm_loadu_pd(past)));
+            s1 = _mm_add_pd(s1, _mm_mul_pd(ht, _mm_loadu_pd(past + 2)));
+            s2 = _mm_add_pd(s2, _mm_mul_pd(ht, _mm_loadu_pd(past + 4)));
+            s3 = _mm_add_pd(s3, _mm_mul_pd(ht, _mm_loadu_pd(past + 6)));
+        }
+        _mm_storeu_pd(y + i, s0);
+        _mm_storeu_pd(y + i + 2, s1);
+        _mm_storeu_pd(y + i + 4, s2);
+        _mm_storeu_pd(y + i + 6, s3);
+    }
+    for (; i + 2 <= count; i += 2) {
+        __m128d sum = _mm_setzero_pd();
+        for (int t = 0; t < taps; ++t)
+            sum = _mm_add_pd(sum, _mm_mul_pd(_mm_set1_pd(h[t]), _mm_loadu_pd(x + i - t)));
+        _mm_storeu_pd(y + i, sum);
+    }
+#endif
+    for (; i < count; ++i) {
+        double sum = 0.0;
+        for (int t = 0; t < taps; ++t)
+            sum += h[t] * x[i - t];
+        y[i] = sum;
+    }
+}
+
+// Packed complex product of the (16-byte aligned) pairs at x and h,
+// (a + ib)(c + id) = (ac - bd, ad + bc).
+#if defined(__SSE2__)
+inline __m128d complexProduct(const double* x, const double* h) {
+    const __m128d xv = _mm_load_pd(x);
+    const __m128d hv = _mm_load_pd(h);
+    const __m128d swapped = _mm_shuffle_pd(hv, hv, 1);                  // (d, c)
+    const __m128d signed_ = _mm_xor_pd(swapped, _mm_set_pd(0.0, -0.0)); // (-d, c)
+    return _mm_add_pd(_mm_mul_pd(_mm_unpacklo_pd(xv, xv), hv),
+                      _mm_mul_pd(_mm_unpackhi_pd(xv, xv), signed_));
+}
+#endif
+// Sums over partitions 1 .. count-1 of the packed complex products of the
+// pairs at offsets j .. end-1 (step 2), stored at a + j. For pairs (a, b) and
+// (c, d) the sums of (ac, ad) and of (bd, bc) run separately and meet at the
+// end as (sum ac - sum bd, sum ad + sum bc): two independent sums per pair.
+inline void complexSums(double* a, const double* const* x, const double* const* h, int count, int j,
+                        int end) {
+#if defined(__SSE2__)
+    const __m128d negateLow = _mm_set_pd(0.0, -0.0);
+    for (; j + 4 <= end; j += 4) {
+        __m128d direct0 = _mm_setzero_pd(), cross0 = direct0, direct1 = direct0, cross1 = direct0;
+        for (int p = 1; p < count; ++p) {
+            const __m128d x0 = _mm_load_pd(x[p] + j), h0 = _mm_load_pd(h[p] + j);
+            const __m128d x1 = _mm_load_pd(x[p] + j + 2), h1 = _mm_load_pd(h[p] + j + 2);
+            direct0 = _mm_add_pd(direct0, _mm_mul_pd(_mm_unpacklo_pd(x0, x0), h0));
+            cross0 =
+                _mm_add_pd(cross0, _mm_mul_pd(_mm_unpackhi_pd(x0, x0), _mm_shuffle_pd(h0, h0, 1)));
+            direct1 = _mm_add_pd(direct1, _mm_mul_pd(_mm_unpacklo_pd(x1, x1), h1));
+            cross1 =
+                _mm_add_pd(cross1, _mm_mul_pd(_mm_unpackhi_pd(x1, x1), _mm_shuffle_pd(h1, h1, 1)));
+        }
+        _mm_store_pd(a + j, _mm_add_pd(direct0, _mm_xor_pd(cross0, negateLow)));
+        _mm_store_pd(a + j + 2, _mm_add_pd(direct1, _mm_xor_pd(cross1, negateLow)));
+    }
+    for (; j < end; j += 2) {
+        __m128d direct = _mm_setzero_pd(), cross = direct;
+        for (int p = 1; p < count; ++p) {
+            const __m128d xv = _mm_load_pd(x[p] + j), hv = _mm_load_pd(h[p] + j);
+            direct = _mm_add_pd(direct, _mm_mul_pd(_mm_unpacklo_pd(xv, xv), hv));
+            cross =
+                _mm_add_pd(cross, _mm_mul_pd(_mm_unpackhi_pd(xv, xv), _mm_shuffle_pd(hv, hv, 1)));
+        }
+        _mm_store_pd(a + j, _mm_add_pd(direct, _mm_xor_pd(cross, negateLow)));
+    }
+#else
+    for (; j < end; j += 2) {
+        double ac = 0.0, ad = 0.0, bd = 0.0, bc = 0.0;
+        for (int p = 1; p < count; ++p) {
+            ac += x[p][j] * h[p][j];
+            ad += x[p][j] * h[p][j + 1];
+            bd += x[p][j + 1] * h[p][j + 1];
+            bc += x[p][j + 1] * h[p][j];
+        }
+        a[j] = ac - bd;
+        a[j + 1] = ad + bc;
+    }
+#endif
+}
+
+// Adds the product of the pairs at x and h to the pair at a.
+inline void complexMultiplyAdd(double* a, const double* x, const double* h) {
+#if defined(__SSE2__)
+    _mm_store_pd(a, _mm_add_pd(_mm_load_pd(a), complexProduct(x, h)));
+#else
+    a[0] += x[0] * h[0] - x[1] * h[1];
+    a[1] += x[0] * h[1] + x[1] * h[0];
+#endif
+}
+
+double finiteOrZero(double v) {
+    return std::isfinite(v) ? v : 0.0;
+}
+
+// Fills one partition of `size` taps into the second half of a frame of 2
+// size values (mono, real) starting at response index i; returns the next i.
+int fillRealPartition(double* spec, const double* taps, int i, int length, int size, double scale) {
+    std::fill(spec, spec + size, 0.0);
+    for (int t = 0; t < size; ++t, ++i)
+        spec[size + t] = i < length ? scale * finiteOrZero(taps[i]) : 0.0;
+    return i;
+}
+
+// The same for a stereo pair as complex values left + i right (4 size doubles).
+int fillComplexPartition(double* spec, const double* left, const double* right, int i, int length,
+                         int size, double scale) {
+    std::fill(spec, spec + 2 * size, 0.0);
+    for (int t = 0; t < size; ++t, ++i) {
+        const bool inside = i < length;
+        spec[2 * (size + t)] = inside ? scale * finiteOrZero(left[i]) : 0.0;
+        spec[2 * (size + t) + 1] = inside ? scale * finiteOrZero(right[i]) : 0.0;
+    }
+    return i;
+}
+
+} // namespace
+
+CabinetConvolver::CabinetConvolver() {
+    fftPrepare(); // every plan now, never on the audio path
+    const double unit[8] = {1.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+    SetImpulse(unit, unit, 8, true);
+}
+
+void CabinetConvolver::SetImpulse(const double* left, const double* right, int length,
+                                  bool isMono) {
+    mono = isMono;
+    if (left == nullptr) length = 0;
+    if (right == nullptr) right = left;
+    length = std::min(length, maxLength);
+
+    int row = 0;
+    while (row < 16 && NLM[row][0] < length)
+        ++row;
+    const int N = NLM[row][0];
+    L = NLM[row][1];
+    M = NLM[row][2];
+    P1 = M / L - 1;
+    P2 = N / M - 1;
+
+    std::memset(frames1, 0, sizeof frames1);
+    std::memset(frames2, 0, sizeof frames2);
+    for (int k = 0; k < 32; ++k) {
+        slot1[k] = frames1 + k * 2 * L;
+        slot2[k] = frames2 + k * 2 * M;
+    }
+    std::memset(acc1, 0, sizeof acc1);
+    std::memset(acc2, 0, sizeof acc2);
+
+    for (int t = 0; t < 64; ++t) {
+        firRing[t] = 0.0;
+        headLeft[t] = t < length ? finiteOrZero(left[t]) : 0.0;
+        headRight[t] = t < length && !mono ? finiteOrZero(right[t]) : 0.0;
+    }
+    firPos = 0;
+
+    // The scale cancels the gain of the unscaled inverse transforms.
+    const int stride1 = (mono ? 2 : 4) * L;
+    const int stride2 = (mono ? 2 : 4) * M;
+    int i = L;
+    if (P1 > 0) {
+        for (int p = 0; p < P1; ++p) {
+            if (mono) {
+                i = fillRealPartition(spec1 + p * stride1, left, i, length, L, 2.0 / (2 * L));
+                rdft(2 * L, 1, spec1 + p * stride1, w1);
+            } else {
+                i = fillComplexPartition(spec1 + p * stride1, left, right, i, length, L,
+                                         2.0 / (4 * L));
+                cdft(4 * L, -1, spec1 + p * stride1, w1);
+            }
+        }
+        stereoPos1 = pos1 = 0;
+        pos1L = L;
+    }
+    if (P2 == 0) return;
+    for (int q = 0; q < P2; ++q) {
+        if (mono) {
+            i = fillRealPartition(spec2 + q * stride2, left, i, length, M, 2.0 / (2 * M));
+            rdft(2 * M, 1, spec2 + q * stride2, w2);
+        } else {
+            i = fillComplexPartition(spec2 + q * stride2, left, right, i, length, M, 2.0 / (4 * M));
+            cdft(4 * M, -1, spec2 + q * stride2, w2);
+        }
+    }
+    stereoPos2 = pos2 = 0;
+    pos2L = M;
+}
+
+CabinetConvolver::Stage CabinetConvolver::StageOne() {
+    return {spec1, (mono ? 2 : 4) * L, slot1, acc1, w1, L, P1, pos1};
+}
+
+CabinetConvolver::Stage CabinetConvolver::StageTwo() {
+    return {spec2, (mono ? 2 : 4) * M, slot2, acc2, w2, M, P2, pos2};
+}
+
+void CabinetConvolver::StoreStages(const Stage& one, const Stage& two) {
+    pos1 = one.pos;
+    pos1L = pos1 + L;
+    stereoPos1 = 2 * pos1;
+    pos2 = two.pos;
+    pos2L = pos2 + M;
+    stereoPos2 = 2 * pos2;
+}
+
+void CabinetConvolver::Rotate(Stage& s) {
+    double* last = s.slot[s.partitions];
+    for (int k = s.partitions; k > 0; --k)
+        s.slot[k] = s.slot[k - 1];
+    s.slot[0] = last;
+}
+
+// The head for `count` samples (at most L) taken from `x`: the ring supplies
+// the L samples before them. Sums run over the taps in ascending order.
+void CabinetConvolver::Head(const double* x, int count, double* left, double* right, bool stereo) {
+    const int mask = L - 1;
+    double history[128]; // the L samples before the chunk, then the chunk
+    for (int t = 0; t < L; ++t)
+        history[t] = firRing[(firPos + t) & mask]; // oldest first
+    for (int i = 0; i < count; ++i)
+        history[L + i] = x[i];
+    directSums(left, headLeft, L, history + L, count);
+    if (stereo) directSums(right, headRight, L, history + L, count);
+    for (int i = 0; i < count; ++i) {
+        firRing[firPos] = x[i];
+        firPos = (firPos + 1) & mask;
+    }
+}
+
+// Writes a chunk of input into both open frames of a stage.
+void CabinetConvolver::Enter(Stage& s, const double* x, int count) {
+    std::copy(x, x + count, s.slot[0] + s.pos);
+    std::copy(x, x + count, s.slot[1] + s.pos + s.size);
+}
+
+// Mono share of the samples at positions [first, first + count) of the
+// block: each odd position 2m+1 accumulates, over the partitions 1 .. P-1 in
+// order, the products for the packed bins at 2m and S + 2m into the positions
+// just played (at 2m = 0 the DC and half-rate values multiply as reals).
+// Packed spectra multiply as (a + ib)(c + id).
+void CabinetConvolver::MonoShare(Stage& s, int first, int count) {
+    const int S = s.size;
+    // Odd position q owns the pair at q - 1: the pairs lo, lo + 2, .. below
+    // hi, and their partners S + j.
+    const int lo = first & ~1;
+    const int hi = (first + count) & ~1;
+    if (lo >= hi) return;
+    const double* X[32];
+    const double* H[32];
+    const int partitions = s.partitions;
+    for (int p = 1; p < partitions; ++p) {
+        X[p] = s.slot[p + 1];
+        H[p] = s.spec + p * s.stride;
+    }
+    double* a = s.acc;
+    int j = lo;
+    if (j == 0) {
+        double dc = 0.0, half = 0.0;
+        for (int p = 1; p < partitions; ++p) {
+            dc += X[p][0] * H[p][0];
+            half += X[p][1] * H[p][1];
+        }
+        a[0] = dc;
+        a[1] = half;
+        j = 2;
+    }
+    // Pair by pair, each summed over the partitions in order from zero.
+    complexSums(a, X, H, partitions, j, hi);
+    complexSums(a, X, H, partitions, S + lo, S + hi);
+}
+
+// Block end: the newest frame is transformed, its product with partition 0
+// completes the next block's spectrum, which is turned into time samples.
+void CabinetConvolver::EndMonoBlock(Stage& s) {
+    const int n = 2 * s.size;
+    double* X = s.slot[1];
+    const double* H = s.spec;
+    double* a = s.acc;
+    rdft(n, 1, X, s.work);
+    a[0] += X[0] * H[0];
+    a[1] += X[1] * H[1];
+    for (int j = 2; j < n; j += 2)
+        complexMultiplyAdd(a + j, X + j, H + j);
+    rdft(n, -1, a, s.work);
+    Rotate(s);
+}
+
+// Stereo share of positions [first, first + count): position k accumulates
+// complex bin k and its mirror 2S - k (at k = 0: DC and the half-rate bin S).
+// The accumulator holds 2S complex bins; bin k of the real input frame is
+// X_k = (a, -b) from its packed pair (a, b), and X_(2S-k) its conjugate.
+void CabinetConvolver::StereoShare(Stage& s, int first, int count) {
+    const int S = s.size;
+    for (int k = first; k < first + count; ++k) {
+        const int j = 2 * k;
+        const int mirror = k == 0 ? 2 * S : 4 * S - j;
+        s.acc[j] = s.acc[j + 1] = s.acc[mirror] = s.acc[mirror + 1] = 0.0;
+    }
+    for (int p = 1; p < s.partitions; ++p) {
+        const double* X = s.slot[p + 1];
+        const double* H = s.spec + p * s.stride;
+        double* acc = s.acc;
+        int k = first;
+        if (k == 0) {
+            acc[0] += X[0] * H[0];
+            acc[1] += X[0] * H[1];
+            acc[2 * S] += X[1] * H[2 * S];
+            acc[2 * S + 1] += X[1] * H[2 * S + 1];
+            k = 1;
+        }
+        for (; k < first + count; ++k) {
+            const int j = 2 * k, m = 4 * S - j;
+            const double a = X[j], b = X[j + 1];
+            acc[j] += a * H[j] + b * H[j + 1];     // (a - ib)(c + id)
+            acc[j + 1] += a * H[j + 1] - b * H[j]; //
+            acc[m] += a * H[m] - b * H[m + 1];     // (a + ib)(c + id)
+            acc[m + 1] += a * H[m + 1] + b * H[m]; //
+        }
+    }
+}
+
+void CabinetConvolver::EndStereoBlock(Stage& s) {
+    const int S = s.size;
+    double* X = s.slot[1];
+    const double* H = s.spec;
+    double* acc = s.acc;
+    rdft(2 * S, 1, X, s.work);
+    acc[0] += X[0] * H[0];
+    acc[1] += X[0] * H[1];
+    acc[2 * S] += X[1] * H[2 * S];
+    acc[2 * S + 1] += X[1] * H[2 * S + 1];
+    for (int j = 2; j < 2 * S; j += 2) {
+        const int m = 4 * S - j;
+        const double a = X[j], b = X[j + 1];
+        acc[j] += a * H[j] + b * H[j + 1];
+        acc[j + 1] += a * H[j + 1] - b * H[j];
+        acc[m] += a * H[m] - b * H[m + 1];
+        acc[m + 1] += a * H[m + 1] + b * H[m];
+    }
+    cdft(4 * S, 1, acc, s.work);
+    Rotate(s);
+}
+
+// The input runs in chunks that end at stage-1 block ends (stage-2 block ends
+// fall on them too, M being a multiple of L). Within a chunk every sample's
+// output is read before any share overwrites its position, and the shares of
+// the chunk's samples are done together in the same order of summation, so
+// the result is bit for bit that of running the samples one at a time.
+template <bool Stereo>
+void CabinetConvolver::Run(const double* in, double* outLeft, double* outRight, int n) {
+    Stage one = StageOne();
+    Stage two = StageTwo();
+    double x[64], left[64], right[64];
+    for (int k = 0; k < n;) {
+        const int room = one.partitions > 0 ? L - one.pos : L;
+        const int count = std::min(n - k, room);
+        std::copy(in + k, in + k + count, x); // read before any output is written
+        Head(x, count, left, right, Stereo);
+        for (Stage* s : {&one, &two}) {
+            if (s->partitions == 0) continue;
+            Enter(*s, x, count);
+            if constexpr (Stereo) {
+                const double* a = s->acc + 2 * s->pos;
+                for (int i = 0; i < count; ++i) {
+                    left[i] += a[2 * i];
+                    right[i] += a[2 * i + 1];
+                }
+                StereoShare(*s, s->pos, count);
+            } else {
+                const double* a = s->acc + s->pos;
+                for (int i = 0; i < count; ++i)
+                    left[i] += a[i];
+                MonoShare(*s, s->pos, count);
+            }
+            s->pos = (s->pos + count) & (s->size - 1);
+            if (s->pos == 0) {
+                if constexpr (Stereo)
+                    EndStereoBlock(*s);
+                else
+                    EndMonoBlock(*s);
+            }
+        }
+        std::copy(left, left + count, outLeft + k);
+        if constexpr (Stereo) std::copy(right, right + count, outRight + k);
+        k += count;
+    }
+    StoreStages(one, two);
+}
+
+void CabinetConvolver::process(const double* in, double* outLeft, double* outRight, int n) {
+    if (mono) {
+        process_mono(in, outLeft, n);
+        if (outRight != outLeft) std::copy(outLeft, outLeft + std::max(n, 0), outRight);
+    } else {
+        process_stereo(in, outLeft, outRight, n);
+    }
+}
+
+void CabinetConvolver::process_mono(const double* in, double* out, int n) {
+    Run<false>(in, out, nullptr, n);
+}
+
+void CabinetConvolver::process_stereo(const double* in, double* outLeft, double* outRight, int n) {
+    Run<true>(in, outLeft, outRight, n);
+}
+
+void CabinetConvolver::process_iphone(double* buffer, int n) {
+    process_mono(buffer, buffer, n);
+}

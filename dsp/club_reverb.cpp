@@ -1,0 +1,123 @@
+#include "dsp/club_reverb.h"
+
+#include <cmath>
+
+namespace {
+constexpr double smoothingSeconds = 0.03;
+
+double gainOfLevel(double levelDb) {
+    return std::pow(10.0, 0.05 * levelDb);
+}
+} // namespace
+
+ClubReverb::ClubReverb() {
+    SetFs(44100.0);
+    reverb.setmix(1.0);
+    reverb.setwidth(1.0);
+    reverb.setdecay(0.79);
+    reverb.setdamping(0.93);
+    SetParameters({true, 0.0});
+    targetGain = gainOfLevel(level);
+    currentGain = 0.0;
+}
+
+void ClubReverb::SetParameter(int index, double value) {
+    switch (index) {
+    case 0:
+        if (value < 0.5) {
+            if (!enabled) return;
+            enabled = false;
+            dirty = true;
+            bypass.SetState(0.0);
+        } else if (value >= 0.5) { // a NaN does nothing
+            if (enabled) return;
+            reverb.clear_buffers();
+            enabled = true;
+            dirty = true;
+            bypass.SetState(1.0);
+        }
+        return;
+    case 1: {
+        // Any level whose gain is a finite number; NaN and levels whose gain
+        // overflows would poison the output for good.
+        const double gain = gainOfLevel(value);
+        if (!std::isfinite(gain) || !storeIfChanged(level, value)) return;
+        targetGain = gain;
+        dirty = true;
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+double ClubReverb::GetParameter(int index) const {
+    switch (index) {
+    case 0:
+        return enabled ? 1.0 : 0.0;
+    case 1:
+        return level;
+    default:
+        return 0.0;
+    }
+}
+
+void ClubReverb::SetParameters(ClubReverbParameters p) {
+    SetParameter(0, p.enabled ? 1.0 : 0.0);
+    SetParameter(1, p.level);
+}
+
+void ClubReverb::SetDecay(double x) {
+    if (std::fabs(x) <= 1.0) reverb.setdecay(x);
+}
+
+void ClubReverb::SetDamping(double x) {
+    if (x >= 0.0 && x < 2.5) reverb.setdamping(x);
+}
+
+void ClubReverb::Update() {
+    targetGain = gainOfLevel(level);
+}
+
+void ClubReverb::SetFs(double rate) {
+    if (!(rate > 0.0) || !std::isfinite(rate) || rate == fs) return;
+    fs = rate;
+    reverb.SetFs(fs);
+    bypass.SetFs(fs);
+    smoothingCoef = smoothingCoefficient(smoothingSeconds, fs);
+    dirty = true;
+}
+
+template <bool SanitizeInput> void ClubReverb::run(double* left, double* right, int n) {
+    const bool glide = smoothing; // tested once per block
+    for (int i = 0; i < n; ++i) {
+        if (glide) smoothing = smoothTowards(currentGain, targetGain, smoothingCoef);
+        const double dryL = left[i];
+        const double dryR = right[i];
+        double l = dryL;
+        double r = dryR;
+        if constexpr (SanitizeInput) {
+            if (!std::isfinite(l)) l = 0.0;
+            if (!std::isfinite(r)) r = 0.0;
+        }
+        reverb.process(&l, &r, 1); // one sample per call
+        left[i] = l * currentGain + dryL;
+        right[i] = r * currentGain + dryR;
+    }
+}
+
+void ClubReverb::process(double* left, double* right, int n) {
+    if (!bypass.active) return;
+    bypass.senddry(left, right, n);
+    if (!smoothing && dirty) {
+        dirty = false;
+        smoothing = true;
+        Update();
+    }
+    if (blockFinite(left, n) && blockFinite(right, n))
+        run<false>(left, right, n);
+    else
+        run<true>(left, right, n);
+    if (!reverb.stateFinite()) reverb.clear_buffers();
+    bypass.process(left, right, n);
+}

@@ -1,0 +1,43 @@
+// GraphicEQ12Bass: twelve-band graphic equaliser for bass with an output level
+// stage. Each band is a peaking biquad (q 0.5) at a fixed centre from 30 Hz to
+// 15 kHz, the level stage a flat gain; all gains are in dB and fade through
+// the filters' coefficient cross-fade. The block switches on and off through
+// its own soft bypass. It keeps identical left and right chains; the mono
+// process runs the left one.
+#pragma once
+
+#include "dsp/filter.h"
+#include "dsp/soft_bypass.h"
+
+struct GraphicEQ12BassParameters {
+    bool enabled;
+    double values[13]; // dB: bands 1..12, then the level stage
+};
+
+class GraphicEQ12Bass {
+public:
+    static constexpr int stageCount = 13; // twelve bands and the level stage
+
+    GraphicEQ12Bass();
+
+    // 0 on/off, 1..12 band gains (dB), 13 level (dB).
+    void SetParameter(int index, double value);
+    double GetParameter(int index) const;
+    void SetParameters(GraphicEQ12BassParameters p);
+    GraphicEQ12BassParameters GetParameters() const;
+    void SetFs(double rate);
+
+    void process(double* x, int n);
+    void process(double* left, double* right, int n);
+
+    struct Stage {
+        Filter left;
+        Filter right;
+    };
+
+    SoftBypass bypass;
+    bool enabled = false;
+    double values[stageCount] = {};
+    Stage stages[stageCount];
+    double fs = 0.0;
+};

@@ -1,0 +1,77 @@
+#include "dsp/white_noise.h"
+
+#include "dsp/block.h"
+
+#include <cmath>
+
+WhiteNoise::WhiteNoise() : generator(std::make_unique<TRanrotWGenerator>(1)) {
+    bypass.SetFs(fs);
+    SetParameter(0, 1.0);
+    SetParameter(1, 1.0);
+}
+
+void WhiteNoise::SetParameter(int index, double value) {
+    switch (index) {
+    case 0:
+        enabled = readSwitch(value);
+        bypass.SetState(enabled ? 1.0 : 0.0);
+        return;
+    case 1:
+        // Any finite level, negative ones included (they turn the noise over);
+        // a non-finite one would poison every later sample.
+        if (std::isfinite(value)) level = value;
+        return;
+    case 3: {
+        const double linear = std::pow(10.0, 0.05 * value);
+        if (std::isfinite(linear)) level = linear;
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+double WhiteNoise::GetParameter(int index) const {
+    switch (index) {
+    case 0:
+        return enabled ? 1.0 : 0.0;
+    case 1:
+        return level;
+    default:
+        return 0.0;
+    }
+}
+
+void WhiteNoise::SetParameters(WhiteNoiseParameters p) {
+    SetParameter(0, p.enabled ? 1.0 : 0.0);
+    SetParameter(1, p.level);
+}
+
+void WhiteNoise::SetFs(double rate) {
+    if (!(rate > 0.0) || rate == fs) return;
+    fs = rate;
+    bypass.SetFs(rate);
+}
+
+void WhiteNoise::process(double* x, int n) {
+    if (!bypass.active) return;
+    bypass.senddry(x, n);
+    const double amplitude = 2.0 * level;
+    TRanrotWGenerator& random = *generator;
+    // Product and sum in extended precision, rounded to double when stored.
+    for (int i = 0; i < n; ++i)
+        x[i] = static_cast<double>(x[i] + (random.Random() - 0.5L) * amplitude);
+    bypass.process(x, n);
+}
+
+void WhiteNoise::output(double* x, int n) {
+    if (!bypass.active) return;
+    for (int i = 0; i < n; ++i)
+        x[i] = 0.0;
+    bypass.senddry(x, n);
+    const double amplitude = 2.0 * level;
+    TRanrotWGenerator& random = *generator;
+    for (int i = 0; i < n; ++i)
+        x[i] = static_cast<double>((random.Random() - 0.5L) * amplitude);
+    bypass.process(x, n);
+}
