@@ -116,14 +116,15 @@ void keepHistory(MonoBuffer& line, int n) {
     std::copy(line.data + n, line.data + n + taps, line.data);
 }
 
-// Squared-peak envelope: decays by `decay` per sample, jumps to a higher x^2.
-// A non-finite sample cannot hold it for good: it restarts at 0 after the block.
-void trackPeak(double& envelope, double decay, const double* x, int n) {
+// Scales the block in place and follows its squared-peak envelope, which
+// decays by `decay` per sample and jumps to any higher x^2. A non-finite sample
+// cannot hold the envelope for good: it restarts at 0 after the block.
+void scaleAndTrackPeak(double& envelope, double decay, double scale, double* x, int n) {
     double e = envelope;
     for (int i = 0; i < n; ++i) {
-        e = flush(e * decay);
-        const double square = x[i] * x[i];
-        if (square >= e) e = square;
+        const double y = x[i] * scale;
+        x[i] = y;
+        e = std::max(flush(e * decay), y * y); // a NaN square leaves it alone
     }
     envelope = std::isfinite(e) ? e : 0.0;
 }
@@ -311,7 +312,7 @@ void TarvexChannel::process(double* buffer, int n) {
         return;
     }
     compressor.process(buffer, n);
-    trackPeak(compEnv, meterDecay, buffer, n);
+    scaleAndTrackPeak(compEnv, meterDecay, 1.0, buffer, n);
     gainControl.process(buffer, n);
     Upsample(buffer, n);
     tubePre.process(OversampledBlock(), osLength);
@@ -320,9 +321,7 @@ void TarvexChannel::process(double* buffer, int n) {
     mid.process(buffer, n);
     treble.process(buffer, n);
     tubePost.process(buffer, n);
-    for (int i = 0; i < n; ++i)
-        buffer[i] *= invertGain;
-    trackPeak(limEnv, meterDecay, buffer, n);
+    scaleAndTrackPeak(limEnv, meterDecay, invertGain, buffer, n);
     channelOn.process(buffer, n); // no dry copy: switching off fades to silence
 }
 

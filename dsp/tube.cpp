@@ -246,10 +246,11 @@ void Tube::Update() {
     s.upperEP = -fourK * s.upperDen;
     s.upperEX = -fourK * b * gain * (1.0 - bias);
     s.upperE0 = fourK * b * (bias * s.upperDen + s.upperNum);
-    s.kSquared = k * k;
-    s.negTwoK = -2.0 * k;
     s.rootToCarry = (1.0 + a) / (2.0 * k);
-    s.negRootToCarry = -s.rootToCarry;
+    s.carryToRoot = 1.0 / s.rootToCarry;
+    s.rootToCarrySquared = s.rootToCarry * s.rootToCarry;
+    s.scaledKSquared = s.rootToCarrySquared * k * k;
+    s.negTwoK = -2.0 * k;
     s.carryFromP = (1.0 - a) / 2.0;
 }
 

@@ -41,10 +41,12 @@ struct TubeParameters {
 //   upper segment: lp = -(B + sqrt(B^2 + E)) / (2k)
 // with B = B0 - gain x - k P and E = EP P - 4k gain P x + EX x + E0 (the
 // segment's constants). Only P carries from sample to sample, and since
-// b z = lp - P the next P is (1 + a) lp - P. The per-sample loop therefore
-// takes B^2 + E as a quadratic in P, and the next P straight from the square
-// root: in a curved segment the serial chain is two multiply-adds, the root and
-// one multiply-add. lp and the curve that gives the output z stay off it.
+// b z = lp - P the next P is (1 + a) lp - P = +-c sqrt(B^2 + E) - R with
+// c = (1 + a)/(2k) and R = c (B0 - gain x) + (1 - a)/2 P. The per-sample loop
+// takes the root of c^2 (B^2 + E), written as (c^2 k^2 P) P + (terms known
+// sooner), so that in a curved segment the serial chain from one P to the next
+// is two multiplications, two additions and the root. lp and the curve that
+// gives the output z stay off that chain.
 struct TubeStage {
     bool invertCopy = false;
     bool feedbackCopy = false;
@@ -79,11 +81,11 @@ struct TubeStage {
     double upperEP = 0.0, upperEX = 0.0, upperE0 = 0.0;
     double linearP = 0.0, linearX = 0.0, linear0 = 0.0; // lp = linearP P + linearX x + linear0
 
-    // B^2 + E = kSquared P^2 + (EP - 4k gain x - 2k (B0 - gain x)) P + ...
-    double kSquared = 0.0, negTwoK = 0.0;
-    // Next P in a curved segment: +-rootToCarry sqrt(B^2 + E)
-    //   - (rootToCarry (B0 - gain x) + carryFromP P), rootToCarry = (1 + a)/(2k).
-    double rootToCarry = 0.0, negRootToCarry = 0.0, carryFromP = 0.0;
+    // c^2 (B^2 + E) = scaledKSquared P^2 + c^2 (EP - 4k gain x - 2k (B0 - gain x)) P
+    //                 + c^2 ((B0 - gain x)^2 + EX x + E0), c = rootToCarry.
+    double scaledKSquared = 0.0, rootToCarrySquared = 0.0, negTwoK = 0.0;
+    // Next P in a curved segment: +-root - (rootToCarry (B0 - gain x) + carryFromP P).
+    double rootToCarry = 0.0, carryToRoot = 0.0, carryFromP = 0.0;
     // Next P in the linear part: linearCarryP P + (1 + a)(linearX x + linear0).
     double linearCarryP = 0.0, carryGain = 1.0;
 
@@ -100,14 +102,14 @@ struct TubeStage {
         double solution;
         if (P + lowerTestOffset > drive + lowerLimit) {
             const double Bx = lowerB0 + negGain * x;
-            const double root = std::sqrt(Discriminant(P, x, Bx, lowerEP, lowerEX * x + lowerE0));
-            carry = rootToCarry * root - (rootToCarry * Bx + carryFromP * P);
-            solution = (root - (Bx + negK * P)) * halfInverseK;
+            const double root = ScaledRoot(P, x, Bx, lowerEP, lowerEX * x + lowerE0);
+            carry = root - (rootToCarry * Bx + carryFromP * P);
+            solution = (root * carryToRoot - (Bx + negK * P)) * halfInverseK;
         } else if (drive + upperLimit > P + upperTestOffset) {
             const double Bx = upperB0 + negGain * x;
-            const double root = std::sqrt(Discriminant(P, x, Bx, upperEP, upperEX * x + upperE0));
-            carry = negRootToCarry * root - (rootToCarry * Bx + carryFromP * P);
-            solution = ((Bx + negK * P) + root) * negHalfInverseK;
+            const double root = ScaledRoot(P, x, Bx, upperEP, upperEX * x + upperE0);
+            carry = -root - (rootToCarry * Bx + carryFromP * P);
+            solution = ((Bx + negK * P) + root * carryToRoot) * negHalfInverseK;
         } else {
             const double Lx = linearX * x + linear0;
             carry = linearCarryP * P + carryGain * Lx;
@@ -122,9 +124,11 @@ struct TubeStage {
     void clearState() { lp = z = carry = 0.0; }
 
 private:
-    // B^2 + E for B = Bx - k P and E = (EP - 4k gain x) P + E0x.
-    double Discriminant(double P, double x, double Bx, double EP, double E0x) const {
-        return (kSquared * P + ((EP + negFourKGain * x) + negTwoK * Bx)) * P + (Bx * Bx + E0x);
+    // c sqrt(B^2 + E) for B = Bx - k P and E = (EP - 4k gain x) P + E0x.
+    double ScaledRoot(double P, double x, double Bx, double EP, double E0x) const {
+        const double linear = rootToCarrySquared * ((EP + negFourKGain * x) + negTwoK * Bx);
+        const double constant = rootToCarrySquared * (Bx * Bx + E0x);
+        return std::sqrt((scaledKSquared * P) * P + (linear * P + constant));
     }
 };
 
