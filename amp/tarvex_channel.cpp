@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 
 // h[k] = sinc((k - 31.5) / 8) w[k] / S with the four-term Blackman-Nuttall
 // window w over 64 points and S the sum of the unnormalised products, rounded
@@ -136,10 +135,6 @@ double indicator(double envelope, double t1, double t2, double t3) {
     return iposition(step, 4);
 }
 
-bool on(double value) {
-    return readSwitch(value);
-}
-
 } // namespace
 
 TarvexChannel::TarvexChannel() {
@@ -167,13 +162,13 @@ TarvexChannel::TarvexChannel() {
 void TarvexChannel::SetParameter(int index, double value) {
     switch (index) {
     case 0:
-        channelOn.SetState(on(value) ? 1.0 : 0.0);
+        channelOn.SetState(readSwitch(value) ? 1.0 : 0.0);
         return;
     case 1:
-        invertGain = on(value) ? -1.0 : 1.0;
+        invertGain = readSwitch(value) ? -1.0 : 1.0;
         return;
     case 2:
-        compressor.SetParameter(0, on(value) ? 1.0 : 0.0);
+        compressor.SetParameter(0, readSwitch(value) ? 1.0 : 0.0);
         return;
     case 3:
         compressor.SetParameter(2, value);
@@ -185,7 +180,7 @@ void TarvexChannel::SetParameter(int index, double value) {
         gainControl.SetParameter(1, range(value, 0.02, 1.0));
         return;
     case 6:
-        tubePre.SetParameter(9, on(value) ? 40.0 : 20.0);
+        tubePre.SetParameter(9, readSwitch(value) ? 40.0 : 20.0);
         return;
     case 7:
         bass.SetParameter(4, range(value, -15.0, 15.0));

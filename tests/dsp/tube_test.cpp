@@ -181,6 +181,15 @@ TEST(TubeFeedback, ZeroGainGivesSilenceThroughTheLinearSolution) {
     for (size_t i = 1000; i < x.size(); ++i)
         ASSERT_NEAR(x[i], 0.0, 1e-15);
     EXPECT_EQ(tube.sets[tube.fade.currentSet].lowerLimit, 1e100);
+
+    // A subnormal drive would make the feedback factor infinite; the loop then
+    // runs without feedback instead of turning every sample into NaN.
+    tube.SetParameter(1, 1e-310);
+    x = noise(3000, 4);
+    tube.process(x.data(), 3000);
+    for (double v : x)
+        ASSERT_TRUE(std::isfinite(v));
+    EXPECT_EQ(tube.sets[tube.fade.currentSet].beta, 0.0);
 }
 
 TEST(TubeSetters, GainSignSetsInvertAndTheDecibelIndexLeavesItAlone) {
