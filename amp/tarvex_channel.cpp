@@ -1,0 +1,329 @@
+#include "amp/tarvex_channel.h"
+
+#include "dsp/mapping.h"
+
+#include <algorithm>
+#include <cmath>
+
+// h[k] = sinc((k - 31.5) / 8) w[k] / S with the four-term Blackman-Nuttall
+// window w over 64 points and S the sum of the unnormalised products, rounded
+// to 13 significant digits; symmetric, h[63 - k] = h[k].
+constexpr double TarvexChannel::us_filter[taps] = {
+    -7.152272101153e-07, -3.235138521791e-06, -1.062856200654e-05, -2.592168886885e-05,
+    -4.890263352696e-05, -7.282810337232e-05, -8.098592885315e-05, -4.534775617938e-05,
+    6.980266163204e-05,  0.0002969076189452,  0.0006465370192265,  0.001084260778296,
+    0.001510030847876,   0.001750145452996,   0.001572357436754,   0.0007313414191055,
+    -0.0009557397016156, -0.003514257183389,  -0.006719133909772,  -0.01003264902487,
+    -0.01260234954421,   -0.01333991159347,   -0.01108463786045,   -0.004832693616861,
+    0.006009132818093,   0.02140167782076,    0.04054274867932,    0.06187364863247,
+    0.08324182929542,    0.102203145126,      0.1164121907352,     0.1240241811311,
+    0.1240241811311,     0.1164121907352,     0.102203145126,      0.08324182929542,
+    0.06187364863247,    0.04054274867932,    0.02140167782076,    0.006009132818093,
+    -0.004832693616861,  -0.01108463786045,   -0.01333991159347,   -0.01260234954421,
+    -0.01003264902487,   -0.006719133909772,  -0.003514257183389,  -0.0009557397016156,
+    0.0007313414191055,  0.001572357436754,   0.001750145452996,   0.001510030847876,
+    0.001084260778296,   0.0006465370192265,  0.0002969076189452,  6.980266163204e-05,
+    -4.534775617938e-05, -8.098592885315e-05, -7.282810337232e-05, -4.890263352696e-05,
+    -2.592168886885e-05, -1.062856200654e-05, -3.235138521791e-06, -7.152272101153e-07,
+};
+
+namespace {
+
+constexpr int taps = TarvexChannel::taps;
+
+constexpr bool symmetric(const double (&h)[taps]) {
+    for (int k = 0; k < taps; ++k)
+        if (h[k] != h[taps - 1 - k]) return false;
+    return true;
+}
+// The down-sampler reads its windows oldest first against h in table order.
+static_assert(symmetric(TarvexChannel::us_filter));
+
+// The up-sampler's branches side by side and oldest first:
+// c[r][j] = h[j + (taps/L - 1 - r) L], so that one input sample meets all L
+// phases in one step.
+template <int L> struct Phases { double c[taps / L][L]; };
+template <int L> constexpr Phases<L> makePhases() {
+    Phases<L> p{};
+    for (int r = 0; r < taps / L; ++r)
+        for (int j = 0; j < L; ++j)
+            p.c[r][j] = TarvexChannel::us_filter[j + (taps / L - 1 - r) * L];
+    return p;
+}
+constexpr Phases<4> phases4 = makePhases<4>();
+constexpr Phases<2> phases2 = makePhases<2>();
+constexpr Phases<1> phases1 = makePhases<1>();
+
+// Sums of products are split into eight partial sums, added pairwise at the
+// end, so that they do not form one serial chain of additions.
+template <int parts> inline double pairwise(const double (&sum)[parts]) {
+    if constexpr (parts == 1) {
+        return sum[0];
+    } else if constexpr (parts == 2) {
+        return sum[0] + sum[1];
+    } else if constexpr (parts == 4) {
+        return (sum[0] + sum[1]) + (sum[2] + sum[3]);
+    } else {
+        return ((sum[0] + sum[1]) + (sum[2] + sum[3])) + ((sum[4] + sum[5]) + (sum[6] + sum[7]));
+    }
+}
+
+// Phase j of input i is L sum_m h[j + m L] x[i - m]; `line` holds 64 earlier
+// inputs and then x.
+template <int L> void upsampleBy(const Phases<L>& phases, const double* line, int n, double* out) {
+    constexpr int branch = taps / L;
+    constexpr int parts = 8 / L;
+    constexpr double gain = L;
+    for (int i = 0; i < n; ++i) {
+        const double* window = line + taps + 1 + i - branch; // x[i - branch + 1 .. i]
+        double sum[parts][L] = {};                           // partial sums side by side per phase
+        for (int r = 0; r < branch; r += parts) {
+#pragma GCC unroll 8
+            for (int p = 0; p < parts; ++p)
+#pragma GCC unroll 4
+                for (int j = 0; j < L; ++j)
+                    sum[p][j] += phases.c[r + p][j] * window[r + p];
+        }
+#pragma GCC unroll 4
+        for (int j = 0; j < L; ++j) {
+            double phase[parts];
+#pragma GCC unroll 8
+            for (int p = 0; p < parts; ++p)
+                phase[p] = sum[p][j];
+            out[i * L + j] = pairwise(phase) * gain;
+        }
+    }
+}
+
+// Output i is sum_k h[k] s[i L + L - 1 - k] over the oversampled samples s;
+// `line` holds 64 earlier samples and then the block.
+template <int L> void downsampleBy(const double* line, int n, double* x) {
+    const double* h = TarvexChannel::us_filter;
+    for (int i = 0; i < n; ++i) {
+        const double* window = line + i * L + L; // s[i L + L - 64 .. i L + L - 1]
+        double sum[8] = {};
+        for (int k = 0; k < taps; k += 8)
+#pragma GCC unroll 8
+            for (int j = 0; j < 8; ++j)
+                sum[j] += window[k + j] * h[k + j];
+        x[i] = pairwise(sum);
+    }
+}
+
+// After a block of n samples the line's last 64 become its history.
+void keepHistory(MonoBuffer& line, int n) {
+    std::copy(line.data + n, line.data + n + taps, line.data);
+}
+
+// Scales the block in place and follows its squared-peak envelope, which
+// decays by `decay` per sample and jumps to any higher x^2. A non-finite sample
+// cannot hold the envelope for good: it restarts at 0 after the block.
+void scaleAndTrackPeak(double& envelope, double decay, double scale, double* x, int n) {
+    double e = envelope;
+    for (int i = 0; i < n; ++i) {
+        const double y = x[i] * scale;
+        x[i] = y;
+        e = std::max(flush(e * decay), y * y); // a NaN square leaves it alone
+    }
+    envelope = std::isfinite(e) ? e : 0.0;
+}
+
+// Lamp step (step - 1)/3 from the level in dB against three thresholds.
+double indicator(double envelope, double t1, double t2, double t3) {
+    const double level = 10.0 * std::log10(envelope);
+    const int step = level > t1 ? 4 : level > t2 ? 3 : level > t3 ? 2 : 1;
+    return iposition(step, 4);
+}
+
+} // namespace
+
+TarvexChannel::TarvexChannel() {
+    channelOn.SetState(1.0);
+    invertGain = 1.0;
+    compressor.SetParameters({true, 1, 0.5, 0.001, 0.25});
+    gainControl.SetParameters({0, 0.5});
+    tubePre.SetParameters({true, 50.0, true, 0.7, 0.37, 0.0, true, -11.0, 1000.0});
+    bass.SetParameters({true, FilterType::LowShelf, 90.0, 0.7071, 0.0});
+    mid.SetParameters({true, FilterType::Peak, 350.0, 1.414, 0.0});
+    treble.SetParameters({true, FilterType::HighShelf, 1000.0, 0.7071, 0.0});
+    tubePost.SetParameters({true, 1.0, true, 0.95, 0.0, 0.0, false, -6.0, 650.0});
+    fs = 0.0;
+    SetFs(44100.0);
+    osFactor = 4;
+    osGain = 4.0;
+    osLength = 4;
+    upHistory.Resize(taps); // zeroed histories; the blocks behind them grow on demand
+    osBuffer.Resize(taps);
+    osBuffer.Reserve(taps + osLength);
+    compEnv = 0.0;
+    limEnv = 0.0;
+}
+
+void TarvexChannel::SetParameter(int index, double value) {
+    switch (index) {
+    case 0:
+        channelOn.SetState(readSwitch(value) ? 1.0 : 0.0);
+        return;
+    case 1:
+        invertGain = readSwitch(value) ? -1.0 : 1.0;
+        return;
+    case 2:
+        compressor.SetParameter(0, readSwitch(value) ? 1.0 : 0.0);
+        return;
+    case 3:
+        compressor.SetParameter(2, value);
+        return;
+    case 4:
+        compressor.SetParameter(3, range(value, 0.001, 0.05));
+        return;
+    case 5:
+        gainControl.SetParameter(1, range(value, 0.02, 1.0));
+        return;
+    case 6:
+        tubePre.SetParameter(9, readSwitch(value) ? 40.0 : 20.0);
+        return;
+    case 7:
+        bass.SetParameter(4, range(value, -15.0, 15.0));
+        return;
+    case 8:
+        mid.SetParameter(4, range(value, -12.0, 12.0));
+        return;
+    case 9:
+        mid.SetParameter(2, rangeLog(value, 40.0, 4000.0));
+        return;
+    case 10:
+        treble.SetParameter(4, range(value, -15.0, 15.0));
+        return;
+    case 11:
+        tubePost.SetParameter(9, range(value, -25.0, 15.0));
+        return;
+    case 12:
+        tubePost.SetParameter(3, value);
+        return;
+    default:
+        return;
+    }
+}
+
+void TarvexChannel::SetFs(double rate) {
+    // An infinite rate would stop the meters and every fade for good.
+    if (!(rate > 0.0 && std::isfinite(rate)) || rate == fs) return;
+    fs = rate;
+    meterDecay = std::pow(0.5, 1.0 / (0.1 * fs));
+
+    // Band edges lie midway between neighbouring standard rates; the pre-amp
+    // tube is set for a nominal rate, not fs times the factor.
+    struct Band {
+        double below;
+        int factor;
+        double tubeRate;
+    };
+    static constexpr Band bands[] = {
+        {46050.0, 4, 176400.0},  {68100.0, 4, 192000.0},  {92100.0, 2, 176400.0},
+        {136200.0, 2, 192000.0}, {184200.0, 1, 176400.0},
+    };
+    osFactor = 1;
+    double tubeRate = 192000.0;
+    for (const Band& band : bands) {
+        if (fs < band.below) {
+            osFactor = band.factor;
+            tubeRate = band.tubeRate;
+            break;
+        }
+    }
+    osGain = osFactor;
+
+    channelOn.SetFs(fs);
+    compressor.SetFs(fs);
+    gainControl.SetFs(fs);
+    tubePre.SetFs(tubeRate);
+    bass.SetFs(fs);
+    mid.SetFs(fs);
+    treble.SetFs(fs);
+    tubePost.SetFs(fs);
+
+    // Run both tubes through the fades their rate change started, on tiny
+    // alternating signals, so that audio never meets them mid-fade.
+    constexpr int warmUpIterations = 20000;
+    double sample[1];
+    for (int i = 0; i < warmUpIterations; ++i) {
+        sample[0] = 1e-10;
+        tubePre.process(sample, 1);
+        sample[0] = -1e-10;
+        tubePre.process(sample, 1);
+        sample[0] = 1e-10;
+        tubePost.process(sample, 1);
+        sample[0] = -1e-10;
+        tubePost.process(sample, 1);
+    }
+}
+
+void TarvexChannel::Upsample(const double* x, int n) {
+    osLength = n * osFactor;
+    upHistory.Reserve(taps + n);
+    osBuffer.Reserve(taps + osLength);
+    std::copy(x, x + n, upHistory.data + taps);
+    double* out = OversampledBlock();
+    switch (osFactor) {
+    case 4:
+        upsampleBy(phases4, upHistory.data, n, out);
+        break;
+    case 2:
+        upsampleBy(phases2, upHistory.data, n, out);
+        break;
+    default:
+        upsampleBy(phases1, upHistory.data, n, out);
+        break;
+    }
+    keepHistory(upHistory, n);
+}
+
+void TarvexChannel::Downsample(double* x, int n) {
+    switch (osFactor) {
+    case 4:
+        downsampleBy<4>(osBuffer.data, n, x);
+        break;
+    case 2:
+        downsampleBy<2>(osBuffer.data, n, x);
+        break;
+    default:
+        downsampleBy<1>(osBuffer.data, n, x);
+        break;
+    }
+    keepHistory(osBuffer, n * osFactor);
+}
+
+void TarvexChannel::process(double* buffer, int n) {
+    if (n < 0) n = 0;
+    if (osLength != n * osFactor) {
+        osLength = n * osFactor;
+        upHistory.Reserve(taps + n);
+        osBuffer.Reserve(taps + osLength);
+    }
+    if (!channelOn.active) {
+        std::fill(buffer, buffer + n, 0.0);
+        compEnv = 0.0;
+        limEnv = 0.0;
+        return;
+    }
+    compressor.process(buffer, n);
+    scaleAndTrackPeak(compEnv, meterDecay, 1.0, buffer, n);
+    gainControl.process(buffer, n);
+    Upsample(buffer, n);
+    tubePre.process(OversampledBlock(), osLength);
+    Downsample(buffer, n);
+    bass.process(buffer, n);
+    mid.process(buffer, n);
+    treble.process(buffer, n);
+    tubePost.process(buffer, n);
+    scaleAndTrackPeak(limEnv, meterDecay, invertGain, buffer, n);
+    channelOn.process(buffer, n); // no dry copy: switching off fades to silence
+}
+
+double TarvexChannel::CompressorIndicator() const {
+    return indicator(compEnv, 0.0, -9.0, -20.0);
+}
+
+double TarvexChannel::LimiterIndicator() const {
+    return indicator(limEnv, -1.0, -6.0, -20.0);
+}

@@ -1,0 +1,73 @@
+// TarvexChannel: one amplifier channel. A fixed chain, in place on a mono block:
+//   compressor -> gain pot -> x4/x2/x1 up-sampling -> pre-amp tube (boost)
+//   -> down-sampling -> bass, mid, treble -> power tube (drive, clipping)
+//   -> polarity -> click-free channel on/off
+// Both resamplers are polyphase forms of one 64-tap linear-phase low-pass,
+// together delaying by 63 samples of the oversampled rate. Two squared-peak
+// envelopes with a 100 ms half-life, after the compressor and at the output,
+// drive the compressor and limiter lamps. Settings arrive normalised (0..1) and
+// are mapped here to the units of the block that receives them.
+#pragma once
+
+#include "dsp/compressor_sustainer.h"
+#include "dsp/filter.h"
+#include "dsp/gain_control.h"
+#include "dsp/mono_buffer.h"
+#include "dsp/soft_bypass.h"
+#include "dsp/tube.h"
+
+class TarvexChannel {
+public:
+    TarvexChannel();
+
+    // Setting indices, values normalised 0..1 ("on" means 0.5 and above):
+    // 0 channel on, 1 polarity inverted, 2 compressor on, 3 compressor amount,
+    // 4 compressor attack, 5 gain, 6 boost on, 7 bass, 8 mids, 9 mid frequency,
+    // 10 treble, 11 drive, 12 clipping. Other indices are ignored.
+    void SetParameter(int index, double value);
+    // Picks the oversampling factor and the pre-amp tube's nominal rate, passes
+    // the rate on and runs both tubes until their rate-change fades are over.
+    void SetFs(double rate);
+    void process(double* buffer, int n);
+
+    // Lamp steps 0, 1/3, 2/3 or 1 from the envelopes.
+    double CompressorIndicator() const;
+    double LimiterIndicator() const;
+
+    // The two resampler halves: n base-rate samples into the oversampled block
+    // (n x osFactor samples at OversampledBlock()), and back.
+    void Upsample(const double* x, int n);
+    void Downsample(double* x, int n);
+    double* OversampledBlock() { return osBuffer.data + taps; }
+
+    static constexpr int taps = 64;
+    // Linear-phase low-pass (windowed sinc, cut-off at 1/16 of the oversampled
+    // rate), coefficients summing to 1; shared by both resamplers and factors.
+    static const double us_filter[taps];
+
+    double fs = 0.0;
+    // Each resampler reads its input from a line: the 64 most recent samples of
+    // earlier blocks (oldest first), then the present block. Every 64-sample
+    // window is contiguous, and after a block its last 64 samples move to the
+    // front. The storage only grows (it keeps the history when it does), so
+    // block-length changes after the largest block has been seen never
+    // allocate. upHistory holds base-rate samples; osBuffer the oversampled
+    // block, which the pre-amp tube processes in place behind its history.
+    MonoBuffer upHistory;
+    MonoBuffer osBuffer;
+    int osFactor = 4;
+    int osLength = 4; // samples in the oversampled block
+    double osGain = 4.0;
+    SoftBypass channelOn;
+    double invertGain = 1.0;
+    CompressorSustainer compressor;
+    GainControl gainControl;
+    Tube tubePre;
+    Filter bass;
+    Filter mid;
+    Filter treble;
+    Tube tubePost;
+    double compEnv = 0.0;    // squared-peak envelope after the compressor
+    double limEnv = 0.0;     // squared-peak envelope at the output
+    double meterDecay = 0.0; // per-sample factor of a 100 ms half-life
+};
