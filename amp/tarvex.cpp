@@ -46,18 +46,46 @@ Tarvex::Tarvex() {
     markers.compressorB_enable = markers.boostB_enable = false;
     markers.chorus_enable = markers.reverb_enable = markers.eq_enable = false;
     markers.cabinet = -1;
-    for (double* field :
-         {&markers.compressorA_amount, &markers.compressorA_attack, &markers.gainA,
-          &markers.bassA, &markers.midsA, &markers.midsA_frequency, &markers.trebleA,
-          &markers.driveA, &markers.clippingA, &markers.compressorB_amount,
-          &markers.compressorB_attack, &markers.gainB, &markers.bassB, &markers.midsB,
-          &markers.midsB_frequency, &markers.trebleB, &markers.driveB, &markers.clippingB,
-          &markers.mixAB, &markers.chorus_level, &markers.chorus_speed, &markers.chorus_cutoff,
-          &markers.reverb_level, &markers.reverb_decay, &markers.reverb_damping,
-          &markers.eq_band1, &markers.eq_band2, &markers.eq_band3, &markers.eq_band4,
-          &markers.eq_band5, &markers.eq_band6, &markers.eq_band7, &markers.eq_band8,
-          &markers.eq_band9, &markers.eq_band10, &markers.eq_band11, &markers.eq_band12,
-          &markers.eq_level, &markers.deep, &markers.master_volume})
+    for (double* field : {&markers.compressorA_amount,
+                          &markers.compressorA_attack,
+                          &markers.gainA,
+                          &markers.bassA,
+                          &markers.midsA,
+                          &markers.midsA_frequency,
+                          &markers.trebleA,
+                          &markers.driveA,
+                          &markers.clippingA,
+                          &markers.compressorB_amount,
+                          &markers.compressorB_attack,
+                          &markers.gainB,
+                          &markers.bassB,
+                          &markers.midsB,
+                          &markers.midsB_frequency,
+                          &markers.trebleB,
+                          &markers.driveB,
+                          &markers.clippingB,
+                          &markers.mixAB,
+                          &markers.chorus_level,
+                          &markers.chorus_speed,
+                          &markers.chorus_cutoff,
+                          &markers.reverb_level,
+                          &markers.reverb_decay,
+                          &markers.reverb_damping,
+                          &markers.eq_band1,
+                          &markers.eq_band2,
+                          &markers.eq_band3,
+                          &markers.eq_band4,
+                          &markers.eq_band5,
+                          &markers.eq_band6,
+                          &markers.eq_band7,
+                          &markers.eq_band8,
+                          &markers.eq_band9,
+                          &markers.eq_band10,
+                          &markers.eq_band11,
+                          &markers.eq_band12,
+                          &markers.eq_level,
+                          &markers.deep,
+                          &markers.master_volume})
         *field = -1.0;
     markers.bright = 1.0;
     current = markers;
@@ -71,19 +99,47 @@ Tarvex::Tarvex() {
     defaults.compressorB_enable = defaults.boostB_enable = true;
     defaults.chorus_enable = defaults.reverb_enable = defaults.eq_enable = true;
     defaults.cabinet = 0;
-    for (double* field :
-         {&defaults.crossover_frequency, &defaults.compressorA_amount,
-          &defaults.compressorA_attack, &defaults.gainA, &defaults.bassA, &defaults.midsA,
-          &defaults.midsA_frequency, &defaults.trebleA, &defaults.driveA, &defaults.clippingA,
-          &defaults.compressorB_amount, &defaults.compressorB_attack, &defaults.gainB,
-          &defaults.bassB, &defaults.midsB, &defaults.midsB_frequency, &defaults.trebleB,
-          &defaults.driveB, &defaults.clippingB, &defaults.mixAB, &defaults.chorus_level,
-          &defaults.chorus_speed, &defaults.chorus_cutoff, &defaults.reverb_level,
-          &defaults.reverb_decay, &defaults.reverb_damping, &defaults.eq_band1,
-          &defaults.eq_band2, &defaults.eq_band3, &defaults.eq_band4, &defaults.eq_band5,
-          &defaults.eq_band6, &defaults.eq_band7, &defaults.eq_band8, &defaults.eq_band9,
-          &defaults.eq_band10, &defaults.eq_band11, &defaults.eq_band12, &defaults.eq_level,
-          &defaults.bright, &defaults.deep})
+    for (double* field : {&defaults.crossover_frequency,
+                          &defaults.compressorA_amount,
+                          &defaults.compressorA_attack,
+                          &defaults.gainA,
+                          &defaults.bassA,
+                          &defaults.midsA,
+                          &defaults.midsA_frequency,
+                          &defaults.trebleA,
+                          &defaults.driveA,
+                          &defaults.clippingA,
+                          &defaults.compressorB_amount,
+                          &defaults.compressorB_attack,
+                          &defaults.gainB,
+                          &defaults.bassB,
+                          &defaults.midsB,
+                          &defaults.midsB_frequency,
+                          &defaults.trebleB,
+                          &defaults.driveB,
+                          &defaults.clippingB,
+                          &defaults.mixAB,
+                          &defaults.chorus_level,
+                          &defaults.chorus_speed,
+                          &defaults.chorus_cutoff,
+                          &defaults.reverb_level,
+                          &defaults.reverb_decay,
+                          &defaults.reverb_damping,
+                          &defaults.eq_band1,
+                          &defaults.eq_band2,
+                          &defaults.eq_band3,
+                          &defaults.eq_band4,
+                          &defaults.eq_band5,
+                          &defaults.eq_band6,
+                          &defaults.eq_band7,
+                          &defaults.eq_band8,
+                          &defaults.eq_band9,
+                          &defaults.eq_band10,
+                          &defaults.eq_band11,
+                          &defaults.eq_band12,
+                          &defaults.eq_level,
+                          &defaults.bright,
+                          &defaults.deep})
         *field = 0.5;
     defaults.master_volume = 0.0;
     SetParameters(defaults);
@@ -96,8 +152,7 @@ Tarvex::Tarvex() {
 }
 
 void Tarvex::SetFs(double rate) {
-    if (!(rate > 0.0) || rate == fs)
-        return;
+    if (!(rate > 0.0) || rate == fs) return;
     fs = rate;
     meterDecay = std::pow(0.5, 1.0 / (0.1 * fs)); // 100 ms half-life
     power.SetFs(fs);
@@ -115,8 +170,7 @@ void Tarvex::SetFs(double rate) {
 }
 
 void Tarvex::process(double* in, double* outLeft, double* outRight, int n) {
-    if (n <= 0)
-        return;
+    if (n <= 0) return;
     if (!power.active) {
         inEnv = 0.0;
         outEnv = 0.0;
@@ -127,8 +181,7 @@ void Tarvex::process(double* in, double* outLeft, double* outRight, int n) {
     // A non-finite input sample would ring through every recursive block;
     // it enters as silence instead.
     for (int i = 0; i < n; ++i)
-        if (!std::isfinite(in[i]))
-            in[i] = 0.0;
+        if (!std::isfinite(in[i])) in[i] = 0.0;
 
     double envelope = inEnv;
     for (int i = 0; i < n; ++i)
@@ -153,13 +206,16 @@ void Tarvex::process(double* in, double* outLeft, double* outRight, int n) {
     for (int i = 0; i < n; ++i) {
         envelope = followPeak(envelope, meterDecay, outLeft[i] * outLeft[i]);
         const double right = outRight[i] * outRight[i];
-        if (right >= envelope)
-            envelope = right;
+        if (right >= envelope) envelope = right;
     }
     outEnv = envelope;
 
     power.process(outLeft, outRight, n);
 }
 
-double Tarvex::InputIndicator() const { return indicatorStep(inEnv); }
-double Tarvex::OutputIndicator() const { return indicatorStep(outEnv); }
+double Tarvex::InputIndicator() const {
+    return indicatorStep(inEnv);
+}
+double Tarvex::OutputIndicator() const {
+    return indicatorStep(outEnv);
+}

@@ -29,10 +29,8 @@ constexpr Rule channelRules[11] = {Rule::Switch, Rule::Bounded, Rule::Bounded, R
                                    Rule::Plain,  Rule::Plain,   Rule::Bounded};
 
 Slot slotOf(int index) {
-    if (index >= 4 && index <= 25)
-        return {channelRules[(index - 4) % 11], 0};
-    if (index >= 35 && index <= 47)
-        return {Rule::Plain, 0};
+    if (index >= 4 && index <= 25) return {channelRules[(index - 4) % 11], 0};
+    if (index >= 35 && index <= 47) return {Rule::Plain, 0};
     switch (index) {
     case 0:
         return {Rule::Choice, 2};
@@ -56,16 +54,58 @@ Slot slotOf(int index) {
 
 // The field of `current` that stores a double-valued parameter.
 double* doubleField(TarvexParameters& p, int index) {
-    double* const fields[] = {
-        &p.crossover_frequency, nullptr, nullptr, nullptr, &p.compressorA_amount,
-        &p.compressorA_attack, &p.gainA, nullptr, &p.bassA, &p.midsA, &p.midsA_frequency,
-        &p.trebleA, &p.driveA, &p.clippingA, nullptr, &p.compressorB_amount,
-        &p.compressorB_attack, &p.gainB, nullptr, &p.bassB, &p.midsB, &p.midsB_frequency,
-        &p.trebleB, &p.driveB, &p.clippingB, &p.mixAB, nullptr, &p.chorus_level,
-        &p.chorus_speed, &p.chorus_cutoff, nullptr, &p.reverb_level, &p.reverb_decay,
-        &p.reverb_damping, &p.eq_band1, &p.eq_band2, &p.eq_band3, &p.eq_band4, &p.eq_band5,
-        &p.eq_band6, &p.eq_band7, &p.eq_band8, &p.eq_band9, &p.eq_band10, &p.eq_band11,
-        &p.eq_band12, &p.eq_level, nullptr, &p.bright, &p.deep, nullptr, &p.master_volume};
+    double* const fields[] = {&p.crossover_frequency,
+                              nullptr,
+                              nullptr,
+                              nullptr,
+                              &p.compressorA_amount,
+                              &p.compressorA_attack,
+                              &p.gainA,
+                              nullptr,
+                              &p.bassA,
+                              &p.midsA,
+                              &p.midsA_frequency,
+                              &p.trebleA,
+                              &p.driveA,
+                              &p.clippingA,
+                              nullptr,
+                              &p.compressorB_amount,
+                              &p.compressorB_attack,
+                              &p.gainB,
+                              nullptr,
+                              &p.bassB,
+                              &p.midsB,
+                              &p.midsB_frequency,
+                              &p.trebleB,
+                              &p.driveB,
+                              &p.clippingB,
+                              &p.mixAB,
+                              nullptr,
+                              &p.chorus_level,
+                              &p.chorus_speed,
+                              &p.chorus_cutoff,
+                              nullptr,
+                              &p.reverb_level,
+                              &p.reverb_decay,
+                              &p.reverb_damping,
+                              &p.eq_band1,
+                              &p.eq_band2,
+                              &p.eq_band3,
+                              &p.eq_band4,
+                              &p.eq_band5,
+                              &p.eq_band6,
+                              &p.eq_band7,
+                              &p.eq_band8,
+                              &p.eq_band9,
+                              &p.eq_band10,
+                              &p.eq_band11,
+                              &p.eq_band12,
+                              &p.eq_level,
+                              nullptr,
+                              &p.bright,
+                              &p.deep,
+                              nullptr,
+                              &p.master_volume};
     return index >= 1 && index <= 52 ? fields[index - 1] : nullptr;
 }
 
@@ -117,11 +157,9 @@ void Tarvex::SetParameter(int index, double value) {
     switch (slot.rule) {
     case Rule::Switch: {
         bool& field = *switchField(current, index);
-        if (std::isnan(value))
-            return;
+        if (std::isnan(value)) return;
         const bool on = value >= 0.5;
-        if (on == field)
-            return;
+        if (on == field) return;
         field = on;
         Apply(index, on ? 1.0 : 0.0);
         return;
@@ -129,34 +167,28 @@ void Tarvex::SetParameter(int index, double value) {
     case Rule::Choice: {
         int& field = *choiceField(current, index);
         const int step = position(value, slot.choices);
-        if (step == INT_MIN)
-            return; // not a number, or far outside the steps
+        if (step == INT_MIN) return; // not a number, or far outside the steps
         const int choice = step - 1;
-        if (static_cast<unsigned>(choice) >= static_cast<unsigned>(slot.choices) ||
-            choice == field)
+        if (static_cast<unsigned>(choice) >= static_cast<unsigned>(slot.choices) || choice == field)
             return;
         field = choice;
         Apply(index, choice);
         return;
     }
     case Rule::Bounded:
-        if (!(value >= 0.0 && value <= 1.0))
-            return;
+        if (!(value >= 0.0 && value <= 1.0)) return;
         break;
     case Rule::Positive:
-        if (!(value > 0.0))
-            return;
+        if (!(value > 0.0)) return;
         break;
     case Rule::Plain:
         // A host's NaN or infinity would be stored and saved with the
         // project; it is refused like any other unusable value.
-        if (!std::isfinite(value))
-            return;
+        if (!std::isfinite(value)) return;
         break;
     }
     double& field = *doubleField(current, index);
-    if (value == field)
-        return;
+    if (value == field) return;
     field = value;
     Apply(index, value);
 }
@@ -278,7 +310,6 @@ double Tarvex::GetParameter(int index) const {
     default:
         break;
     }
-    if (const bool* on = switchField(p, index))
-        return *on ? 1.0 : 0.0;
+    if (const bool* on = switchField(p, index)) return *on ? 1.0 : 0.0;
     return *doubleField(p, index);
 }

@@ -78,7 +78,8 @@ void measure(int program, double fs, int block) {
     double energy = 0.0;
     for (int i = 0; i < signalLength / block; ++i)
         run(&energy);
-    const double outDb = energy > 0.0 ? 10.0 * std::log10(energy / (signalLength / block * block)) : -999.0;
+    const double outDb =
+        energy > 0.0 ? 10.0 * std::log10(energy / (signalLength / block * block)) : -999.0;
 
     std::sort(cpu.begin(), cpu.end());
     std::sort(wall.begin(), wall.end());
@@ -97,16 +98,13 @@ int main(int argc, char** argv) {
     std::vector<int> programs;
     for (int i = 3; i < argc; ++i)
         programs.push_back(std::atoi(argv[i]));
-    if (programs.empty())
-        programs = {2, 13, 7};
+    if (programs.empty()) programs = {2, 13, 7};
     for (int program : programs) {
-        if (program < 0 || program >= factoryProgramCount)
-            continue;
+        if (program < 0 || program >= factoryProgramCount) continue;
         std::stringstream list(blocks);
         std::string token;
         while (std::getline(list, token, ','))
-            if (const int block = std::atoi(token.c_str()); block > 0)
-                measure(program, fs, block);
+            if (const int block = std::atoi(token.c_str()); block > 0) measure(program, fs, block);
     }
     return 0;
 }

@@ -5,7 +5,7 @@
 namespace testing_support {
 
 std::vector<double> bassLine(double fs, double seconds) {
-    static const double notes[] = {41.2034, 55.0, 73.4162, 97.9989,
+    static const double notes[] = {41.2034, 55.0,    73.4162, 97.9989,
                                    55.0,    41.2034, 61.7354, 82.4069};
     const double noteLength = 0.25;
     const int n = static_cast<int>(seconds * fs);
