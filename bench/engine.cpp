@@ -26,8 +26,7 @@ void BM_Engine(benchmark::State& state) {
     std::vector<double> signal(static_cast<size_t>(length));
     for (int i = 0; i < length; ++i) {
         const double t = (i % (length / 4)) / fs;
-        signal[static_cast<size_t>(i)] =
-            0.3 * std::exp(-3.0 * t) * std::sin(2.0 * M_PI * 55.0 * t);
+        signal[static_cast<size_t>(i)] = 0.3 * std::exp(-3.0 * t) * std::sin(2.0 * M_PI * 55.0 * t);
     }
     std::vector<double> in(static_cast<size_t>(block)), left(in.size()), right(in.size());
     int position = 0;
@@ -44,7 +43,8 @@ void BM_Engine(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     state.SetLabel(factoryPrograms[program].name);
-    state.counters["rtf"] = benchmark::Counter(block / fs, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["rtf"] =
+        benchmark::Counter(block / fs, benchmark::Counter::kIsIterationInvariantRate);
     bench::reportPerSample(state, block);
 }
 BENCHMARK(BM_Engine)

@@ -62,8 +62,7 @@ std::vector<std::vector<double>> readFingerprints() {
     std::ifstream file(fingerprintFile());
     std::string line;
     while (std::getline(file, line)) {
-        if (line.empty() || line[0] == '#')
-            continue;
+        if (line.empty() || line[0] == '#') continue;
         std::vector<double> row;
         std::stringstream cells(line);
         std::string cell;
@@ -96,12 +95,13 @@ TEST(FactoryPrograms, RenderFiniteAtSensibleLevelsAndMatchTheirFingerprints) {
 
     if (std::getenv("TARVEX_UPDATE_FINGERPRINTS")) {
         std::ofstream file(fingerprintFile());
-        file << "# program, RMS of the left output per 100 ms window (20), then of the right (20)\n";
+        file
+            << "# program, RMS of the left output per 100 ms window (20), then of the right (20)\n";
         char cell[32];
         for (int p = 0; p < factoryProgramCount; ++p) {
             file << p;
-            for (const auto* side : {&prints[static_cast<size_t>(p)].left,
-                                     &prints[static_cast<size_t>(p)].right})
+            for (const auto* side :
+                 {&prints[static_cast<size_t>(p)].left, &prints[static_cast<size_t>(p)].right})
                 for (double v : *side) {
                     std::snprintf(cell, sizeof cell, ",%.10g", v);
                     file << cell;

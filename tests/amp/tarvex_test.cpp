@@ -18,7 +18,9 @@ using namespace testing_support;
 
 namespace {
 
-std::unique_ptr<Tarvex> makeEngine() { return std::make_unique<Tarvex>(); }
+std::unique_ptr<Tarvex> makeEngine() {
+    return std::make_unique<Tarvex>();
+}
 
 // Runs `n` samples of `x` through the engine; returns left and right.
 struct Stereo {
@@ -29,8 +31,7 @@ Stereo render(Tarvex& engine, std::vector<double> x, int block = 256) {
     const int n = static_cast<int>(x.size());
     for (int start = 0; start < n; start += block) {
         const int count = std::min(block, n - start);
-        engine.process(x.data() + start, out.left.data() + start, out.right.data() + start,
-                       count);
+        engine.process(x.data() + start, out.left.data() + start, out.right.data() + start, count);
     }
     return out;
 }
@@ -57,8 +58,8 @@ std::vector<Mapping> mappings() {
          20.0, 0.0001},
         {30, "chorus_cutoff", [](const Tarvex& t) { return t.chorus.GetParameter(6); }, 100.0,
          447.21, 2000.0, 0.01},
-        {32, "reverb_level", [](const Tarvex& t) { return t.reverb.GetParameter(1); }, -65.0,
-         -52.5, -40.0, 1e-12},
+        {32, "reverb_level", [](const Tarvex& t) { return t.reverb.GetParameter(1); }, -65.0, -52.5,
+         -40.0, 1e-12},
         {33, "reverb_decay", [](const Tarvex& t) { return t.reverb.reverb.decay; }, 0.4, 0.8353,
          0.9, 0.0001},
         {34, "reverb_damping", [](const Tarvex& t) { return t.reverb.reverb.damping; }, 0.0, 0.2,
@@ -73,8 +74,9 @@ std::vector<Mapping> mappings() {
          -3.0, 6.0, 1e-12},
     };
     for (int band = 1; band <= 12; ++band)
-        m.push_back({34 + band, "eq_band", [band](const Tarvex& t) { return t.eq.GetParameter(band); },
-                     -15.0, 0.0, 15.0, 1e-12});
+        m.push_back({34 + band, "eq_band",
+                     [band](const Tarvex& t) { return t.eq.GetParameter(band); }, -15.0, 0.0, 15.0,
+                     1e-12});
     // The channel settings, for A (offset 0) and B (offset 11).
     for (int offset : {0, 11}) {
         auto channel = [offset](const Tarvex& t) -> const TarvexChannel& {
@@ -97,8 +99,8 @@ std::vector<Mapping> mappings() {
                      [=](const Tarvex& t) { return channel(t).mid.GetParameter(4); }, -12.0, 0.0,
                      12.0, 1e-12});
         m.push_back({base + 8, "treble",
-                     [=](const Tarvex& t) { return channel(t).treble.GetParameter(4); }, -15.0,
-                     0.0, 15.0, 1e-12});
+                     [=](const Tarvex& t) { return channel(t).treble.GetParameter(4); }, -15.0, 0.0,
+                     15.0, 1e-12});
         m.push_back({base + 9, "drive",
                      [=](const Tarvex& t) { return channel(t).tubePost.GetParameter(9); }, -25.0,
                      -5.0, 15.0, 1e-9});
@@ -199,13 +201,13 @@ TEST(TarvexChoices, CabinetSelectsFiveChoicesAndIgnoresValuesBeyondThem) {
         engine->process(in.data(), left.data(), right.data(), 16); // loads apply here
         return engine->cabinetStage.currentCabinet;
     };
-    EXPECT_EQ(choiceAfter(0.6), 2);  // "1x15"
-    EXPECT_EQ(choiceAfter(0.7), 3);  // "4x10"
+    EXPECT_EQ(choiceAfter(0.6), 2);   // "1x15"
+    EXPECT_EQ(choiceAfter(0.7), 3);   // "4x10"
     EXPECT_EQ(choiceAfter(0.125), 1); // "D.I."
-    EXPECT_EQ(choiceAfter(0.1), 0);  // "Off"
-    EXPECT_EQ(choiceAfter(1.0), 4);  // "8x10"
-    EXPECT_EQ(choiceAfter(1.2), 4);  // step 6: ignored
-    EXPECT_EQ(choiceAfter(-0.2), 4); // step 0: ignored
+    EXPECT_EQ(choiceAfter(0.1), 0);   // "Off"
+    EXPECT_EQ(choiceAfter(1.0), 4);   // "8x10"
+    EXPECT_EQ(choiceAfter(1.2), 4);   // step 6: ignored
+    EXPECT_EQ(choiceAfter(-0.2), 4);  // step 0: ignored
     EXPECT_EQ(choiceAfter(kNaN), 4);
     EXPECT_EQ(engine->current.cabinet, 4);
     EXPECT_EQ(engine->GetParameter(51), 1.0);
