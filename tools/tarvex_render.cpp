@@ -31,7 +31,8 @@ struct Audio {
 
 // Eight plucked notes per two seconds: decaying harmonic series.
 Audio bassLine(double rate, double seconds) {
-    static const double notes[] = {41.2034, 55.0, 73.4162, 97.9989, 55.0, 41.2034, 61.7354, 82.4069};
+    static const double notes[] = {41.2034, 55.0,    73.4162, 97.9989,
+                                   55.0,    41.2034, 61.7354, 82.4069};
     Audio audio;
     audio.rate = rate;
     const auto n = static_cast<size_t>(seconds * rate);
@@ -52,7 +53,9 @@ Audio bassLine(double rate, double seconds) {
 uint32_t le32(const unsigned char* p) {
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
-uint16_t le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t le16(const unsigned char* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
 bool readWav(const std::string& path, Audio& audio) {
     std::ifstream file(path, std::ios::binary);
@@ -117,13 +120,14 @@ bool readWav(const std::string& path, Audio& audio) {
 bool writeWav(const std::string& path, double rate, const std::vector<float>& interleaved) {
     std::ofstream file(path, std::ios::binary);
     auto put32 = [&](uint32_t v) {
-        const unsigned char b[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
-                                    static_cast<unsigned char>(v >> 16),
-                                    static_cast<unsigned char>(v >> 24)};
+        const unsigned char b[4] = {
+            static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
+            static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
         file.write(reinterpret_cast<const char*>(b), 4);
     };
     auto put16 = [&](uint16_t v) {
-        const unsigned char b[2] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8)};
+        const unsigned char b[2] = {static_cast<unsigned char>(v),
+                                    static_cast<unsigned char>(v >> 8)};
         file.write(reinterpret_cast<const char*>(b), 2);
     };
     const auto dataBytes = static_cast<uint32_t>(interleaved.size() * 4);
@@ -186,8 +190,7 @@ int main(int argc, char** argv) {
 
     Audio audio;
     if (!input.empty()) {
-        if (!readWav(input, audio))
-            return 1;
+        if (!readWav(input, audio)) return 1;
     } else {
         audio = bassLine(rate, seconds);
     }
