@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -37,7 +39,9 @@ double meanDb(const std::vector<double>& h, double low, double high, double fs) 
 
 #ifdef TARVEX_CABINET_GENERATOR
 TEST(CabinetResponsesTest, RegeneratedTableEqualsTheCommittedOne) {
-    const std::string path = ::testing::TempDir() + "cabinet_responses_regenerated.cpp";
+    // One file per process: several builds may run this test at once.
+    const std::string path =
+        ::testing::TempDir() + "cabinet_responses_regenerated_" + std::to_string(getpid()) + ".cpp";
     const std::string command =
         std::string("\"") + TARVEX_CABINET_GENERATOR + "\" \"" + path + "\"";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
