@@ -195,9 +195,8 @@ void Tarvex::process(double* in, double* outLeft, double* outRight, int n) {
     channelB.process(outRight, n);
     mixer.process(outLeft, outRight, in, n);
     eq.process(in, n);
-    bright1.process(in, n);
-    bright2.process(in, n);
-    deep.process(in, n);
+    Filter* const tone[] = {&bright1, &bright2, &deep}; // fused: their recursions overlap
+    processChain(tone, 3, in, n);
     cabinetStage.process(in, outLeft, outRight, n);
     chorus.process(outLeft, outRight, n);
     reverb.process(outLeft, outRight, n);

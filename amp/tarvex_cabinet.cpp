@@ -76,8 +76,8 @@ void TarvexCabinet::process(double* in, double* outLeft, double* outRight, int n
     ApplyRequests();
     if (n <= 0) return;
     if (currentCabinet > 0) {
-        lowpass1.process(in, n);
-        lowpass2.process(in, n);
+        Filter* const pair[] = {&lowpass1, &lowpass2}; // fused: their recursions overlap
+        processChain(pair, 2, in, n);
     }
     if (currentCabinet > 1) {
         convolver.process(in, outLeft, outRight, n);

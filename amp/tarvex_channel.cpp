@@ -312,9 +312,8 @@ void TarvexChannel::process(double* buffer, int n) {
     Upsample(buffer, n);
     tubePre.process(OversampledBlock(), osLength);
     Downsample(buffer, n);
-    bass.process(buffer, n);
-    mid.process(buffer, n);
-    treble.process(buffer, n);
+    Filter* const tone[] = {&bass, &mid, &treble}; // fused: their recursions overlap
+    processChain(tone, 3, buffer, n);
     tubePost.process(buffer, n);
     scaleAndTrackPeak(limEnv, meterDecay, invertGain, buffer, n);
     channelOn.process(buffer, n); // no dry copy: switching off fades to silence

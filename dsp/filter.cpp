@@ -208,28 +208,77 @@ void Filter::process(double* left, double* right, int n) {
     bypass.process(left, right, n);
 }
 
-void processChain(Filter* const* filters, int count, double* x, int n) {
-    constexpr int maxFused = 16;
-    bool fused = count <= maxFused;
-    for (int k = 0; fused && k < count; ++k)
-        fused = filters[k]->Settled();
-    if (!fused) {
-        for (int k = 0; k < count; ++k)
-            filters[k]->process(x, n);
-        return;
-    }
-    FilterSection sections[maxFused];
-    for (int k = 0; k < count; ++k)
+namespace {
+
+// K settled sections over one block, sample by sample across the group. The
+// group size is a template argument so that the sections live in locals and
+// their histories stay in registers.
+template <int K> void runSettled(Filter* const* filters, double* x, int n) {
+    FilterSection sections[K];
+    for (int k = 0; k < K; ++k)
         sections[k] = filters[k]->sets[filters[k]->fade.currentSet];
     for (int i = 0; i < n; ++i) {
         double v = x[i];
-        for (int k = 0; k < count; ++k)
+#pragma GCC unroll 4
+        for (int k = 0; k < K; ++k)
             v = sections[k].tick(v);
         x[i] = v;
     }
-    for (int k = 0; k < count; ++k) {
+    for (int k = 0; k < K; ++k) {
         FilterSection& section = sections[k];
         if (!section.stateFinite()) section.clearState();
         filters[k]->sets[filters[k]->fade.currentSet] = section;
     }
+}
+
+// A run of settled filters in groups of two to four (one alone only when the
+// run is one filter): four recursions overlap without running out of
+// registers, and a lone section waits on its own recursion every sample.
+void runSettled(Filter* const* filters, int count, double* x, int n) {
+    while (count > 0) {
+        const int group = count <= 4 ? count : count % 4 == 1 || count % 4 == 2 ? 3 : 4;
+        switch (group) {
+        case 1:
+            runSettled<1>(filters, x, n);
+            break;
+        case 2:
+            runSettled<2>(filters, x, n);
+            break;
+        case 3:
+            runSettled<3>(filters, x, n);
+            break;
+        default:
+            runSettled<4>(filters, x, n);
+            break;
+        }
+        filters += group;
+        count -= group;
+    }
+}
+
+} // namespace
+
+void processChain(Filter* const* filters, int count, double* x, int n) {
+    // Runs of settled filters are fused; a filter that is off passes the block
+    // untouched and is left out, one that fades or has a change pending runs
+    // on its own between the runs.
+    constexpr int maxRun = 16;
+    Filter* run[maxRun];
+    int length = 0;
+    for (int k = 0; k < count; ++k) {
+        Filter* f = filters[k];
+        if (!f->bypass.active) continue;
+        if (f->Settled()) {
+            if (length == maxRun) {
+                runSettled(run, length, x, n);
+                length = 0;
+            }
+            run[length++] = f;
+            continue;
+        }
+        runSettled(run, length, x, n);
+        length = 0;
+        f->process(x, n);
+    }
+    runSettled(run, length, x, n);
 }

@@ -99,8 +99,9 @@ public:
     SoftBypass bypass;
 };
 
-// Runs filters[0..count) one after another over one block, in place. While
-// every filter is settled the sections run sample by sample across the whole
-// chain, so that their recursions overlap in the processor; the result is the
-// same as calling process() on each filter in turn.
+// Runs filters[0..count) one after another over one block, in place. Settled
+// filters next to each other run sample by sample across the run, so that
+// their recursions overlap in the processor; filters that are off are skipped
+// and the others process on their own. The result is the same as calling
+// process() on each filter in turn.
 void processChain(Filter* const* filters, int count, double* x, int n);

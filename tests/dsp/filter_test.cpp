@@ -414,32 +414,41 @@ TEST(FilterProcessing, NothingIsAllocatedOnceWarmedUpAtTheLargestBlock) {
 }
 
 TEST(FilterChain, EqualsProcessingTheFiltersOneAfterAnother) {
-    const FilterParameters settings[3] = {{true, FilterType::Peak, 100.0, 0.5, 6.0},
-                                          {true, FilterType::HighShelf, 3000.0, 0.7071, -4.0},
-                                          {true, FilterType::HighPass1, 30.0, 1.0, 0.0}};
-    Filter fused[3], sequential[3];
-    for (int k = 0; k < 3; ++k) {
-        fused[k].SetParameters(settings[k]);
-        sequential[k].SetParameters(settings[k]);
+    // Eleven filters, so that settled runs split into groups of several sizes
+    // around the ones that fade or are off.
+    constexpr int count = 11;
+    const int types[] = {FilterType::Peak, FilterType::HighShelf, FilterType::HighPass1,
+                         FilterType::LowPass, FilterType::LowShelf1};
+    Filter fused[count], sequential[count];
+    Filter* chain[count];
+    for (int k = 0; k < count; ++k) {
+        const FilterParameters p{true, types[k % 5], 60.0 * (k + 1), 0.5 + 0.1 * k, 6.0 - k};
+        fused[k].SetParameters(p);
+        sequential[k].SetParameters(p);
+        chain[k] = &fused[k];
     }
-    Filter* chain[3] = {&fused[0], &fused[1], &fused[2]};
-    for (int block = 0; block < 40; ++block) {
-        if (block == 10) // one filter fading: the chain falls back to one by one
-            for (Filter* f : {&fused[1], &sequential[1]})
-                f->SetParameter(4, 2.0);
-        if (block == 20)
-            for (Filter* f : {&fused[2], &sequential[2]})
-                f->SetParameter(0, 0.0);
+    const auto change = [&](int k, int index, double value) {
+        fused[k].SetParameter(index, value);
+        sequential[k].SetParameter(index, value);
+    };
+    for (int block = 0; block < 60; ++block) {
+        if (block == 10) change(1, 4, 2.0); // one filter fading: runs on either side
+        if (block == 12) change(6, 2, 900.0);
+        if (block == 20) change(2, 0, 0.0); // switched off: fades out, then is skipped
+        if (block == 24) change(9, 0, 0.0);
+        if (block == 40) change(2, 0, 1.0);
+        const int n = block == 15 ? 0 : 333 - block;
         auto a = noise(333, 20 + static_cast<unsigned>(block));
         if (block == 30) a[5] = kNaN; // recovery after the block, as in process()
         auto b = a;
-        processChain(chain, 3, a.data(), 333);
+        processChain(chain, count, a.data(), n);
         for (Filter& f : sequential)
-            f.process(b.data(), 333);
+            f.process(b.data(), n);
         for (size_t i = 0; i < a.size(); ++i)
             ASSERT_TRUE(a[i] == b[i] || (std::isnan(a[i]) && std::isnan(b[i])))
                 << "block " << block << " sample " << i;
     }
     EXPECT_TRUE(fused[0].Settled());
-    EXPECT_FALSE(fused[2].bypass.active);
+    EXPECT_TRUE(fused[2].Settled());
+    EXPECT_FALSE(fused[9].bypass.active);
 }
