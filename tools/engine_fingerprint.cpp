@@ -5,7 +5,8 @@
 // block and the six indicators. Two builds whose listings match produce
 // identical results; used to check that speed work changes nothing.
 //
-//   engine_fingerprint [seconds]        default 1.5
+//   engine_fingerprint [seconds [rate]]   defaults: 1.5 s, rates 44100, 48000,
+//                                         96000 and 192000 Hz
 #include "amp/tarvex.h"
 #include "source/factory_programs.h"
 
@@ -96,7 +97,8 @@ std::uint64_t render(int program, double fs, const std::vector<int>& schedule, d
 
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 1.5;
-    const double rates[] = {44100.0, 48000.0, 96000.0};
+    std::vector<double> rates = {44100.0, 48000.0, 96000.0, 192000.0};
+    if (argc > 2) rates = {std::atof(argv[2])};
     const std::vector<std::vector<int>> schedules = {
         {32}, {256}, {1024}, {1, 7, 64, 300, 1024, 5, 129, 2, 511}};
     const char* names[] = {"32", "256", "1024", "mixed"};
