@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 // h[k] = sinc((k - 31.5) / 8) w[k] / S with the four-term Blackman-Nuttall
 // window w over 64 points and S the sum of the unnormalised products, rounded
@@ -54,61 +55,109 @@ constexpr Phases<4> phases4 = makePhases<4>();
 constexpr Phases<2> phases2 = makePhases<2>();
 constexpr Phases<1> phases1 = makePhases<1>();
 
-// Sums of products are split into eight partial sums, added pairwise at the
-// end, so that they do not form one serial chain of additions.
-template <int parts> inline double pairwise(const double (&sum)[parts]) {
-    if constexpr (parts == 1) {
-        return sum[0];
-    } else if constexpr (parts == 2) {
-        return sum[0] + sum[1];
-    } else if constexpr (parts == 4) {
-        return (sum[0] + sum[1]) + (sum[2] + sum[3]);
-    } else {
-        return ((sum[0] + sum[1]) + (sum[2] + sum[3])) + ((sum[4] + sum[5]) + (sum[6] + sum[7]));
-    }
-}
+// Every resampler output is a sum of 64 products split into eight partial
+// sums, each running over its terms in order from zero, and the eight added
+// pairwise at the end, so that they do not form one serial chain of
+// additions. The eight partial sums sit side by side in one vector of lanes;
+// the arithmetic is lane by lane, so any vector width gives the same results.
+typedef double Lanes __attribute__((vector_size(64)));
+typedef double Half __attribute__((vector_size(32)));
+typedef double Quarter __attribute__((vector_size(16)));
 
-// Phase j of input i is L sum_m h[j + m L] x[i - m]; `line` holds 64 earlier
-// inputs and then x.
-template <int L> void upsampleBy(const Phases<L>& phases, const double* line, int n, double* out) {
+// Up-sampling by L: lane p L + j sums phase j over the rows r = p, p + 8/L,
+// ...; row r multiplies window[r], so a step of 8/L rows meets the window
+// samples each repeated L times. Phase j of input i is the pairwise sum of
+// lanes j, L + j, ... times L.
+template <int L>
+[[gnu::always_inline]] inline void upsampleBy(const Phases<L>& phases, const double* line, int n,
+                                              double* out) {
     constexpr int branch = taps / L;
     constexpr int parts = 8 / L;
-    constexpr double gain = L;
+    const double* c = &phases.c[0][0];
     for (int i = 0; i < n; ++i) {
         const double* window = line + taps + 1 + i - branch; // x[i - branch + 1 .. i]
-        double sum[parts][L] = {};                           // partial sums side by side per phase
+        Lanes sum = {};
+#pragma GCC unroll 8
         for (int r = 0; r < branch; r += parts) {
-#pragma GCC unroll 8
-            for (int p = 0; p < parts; ++p)
-#pragma GCC unroll 4
-                for (int j = 0; j < L; ++j)
-                    sum[p][j] += phases.c[r + p][j] * window[r + p];
+            Lanes w, coefficients;
+            std::memcpy(&coefficients, c + r * L, sizeof coefficients);
+            if constexpr (L == 1) {
+                std::memcpy(&w, window + r, sizeof w);
+            } else if constexpr (L == 2) {
+                const double w0 = window[r], w1 = window[r + 1], w2 = window[r + 2],
+                             w3 = window[r + 3];
+                w = Lanes{w0, w0, w1, w1, w2, w2, w3, w3};
+            } else {
+                const double w0 = window[r], w1 = window[r + 1];
+                w = Lanes{w0, w0, w0, w0, w1, w1, w1, w1};
+            }
+            sum += coefficients * w;
         }
-#pragma GCC unroll 4
-        for (int j = 0; j < L; ++j) {
-            double phase[parts];
-#pragma GCC unroll 8
-            for (int p = 0; p < parts; ++p)
-                phase[p] = sum[p][j];
-            out[i * L + j] = pairwise(phase) * gain;
+        if constexpr (L == 4) {
+            const Half phase = __builtin_shufflevector(sum, sum, 0, 1, 2, 3) +
+                               __builtin_shufflevector(sum, sum, 4, 5, 6, 7);
+            const Half y = phase * 4.0;
+            std::memcpy(out + i * L, &y, sizeof y);
+        } else if constexpr (L == 2) {
+            const Lanes pairs = sum + __builtin_shufflevector(sum, sum, 2, 3, 0, 1, 6, 7, 4, 5);
+            const Quarter phase = __builtin_shufflevector(pairs, pairs, 0, 1) +
+                                  __builtin_shufflevector(pairs, pairs, 4, 5);
+            const Quarter y = phase * 2.0;
+            std::memcpy(out + i * L, &y, sizeof y);
+        } else {
+            const Lanes pairs = sum + __builtin_shufflevector(sum, sum, 1, 0, 3, 2, 5, 4, 7, 6);
+            const Lanes quads =
+                pairs + __builtin_shufflevector(pairs, pairs, 2, 3, 0, 1, 6, 7, 4, 5);
+            out[i] = quads[0] + quads[4]; // the gain is 1
         }
     }
 }
 
 // Output i is sum_k h[k] s[i L + L - 1 - k] over the oversampled samples s;
-// `line` holds 64 earlier samples and then the block.
-template <int L> void downsampleBy(const double* line, int n, double* x) {
+// `line` holds 64 earlier samples and then the block. Lane j sums the taps
+// k = j, j + 8, ... .
+template <int L>
+[[gnu::always_inline]] inline void downsampleBy(const double* line, int n, double* x) {
     const double* h = TarvexChannel::us_filter;
     for (int i = 0; i < n; ++i) {
         const double* window = line + i * L + L; // s[i L + L - 64 .. i L + L - 1]
-        double sum[8] = {};
-        for (int k = 0; k < taps; k += 8)
+        Lanes sum = {};
 #pragma GCC unroll 8
-            for (int j = 0; j < 8; ++j)
-                sum[j] += window[k + j] * h[k + j];
-        x[i] = pairwise(sum);
+        for (int k = 0; k < taps; k += 8) {
+            Lanes w, coefficients;
+            std::memcpy(&w, window + k, sizeof w);
+            std::memcpy(&coefficients, h + k, sizeof coefficients);
+            sum += w * coefficients;
+        }
+        const Lanes pairs = sum + __builtin_shufflevector(sum, sum, 1, 0, 3, 2, 5, 4, 7, 6);
+        const Lanes quads = pairs + __builtin_shufflevector(pairs, pairs, 2, 3, 0, 1, 6, 7, 4, 5);
+        x[i] = quads[0] + quads[4];
     }
 }
+
+// The kernels are built for several instruction sets and the widest the
+// processor offers is picked when the program loads: the lanes then fill one
+// or two registers instead of four.
+#define TARVEX_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+TARVEX_CLONES void upsample4(const double* line, int n, double* out) {
+    upsampleBy(phases4, line, n, out);
+}
+TARVEX_CLONES void upsample2(const double* line, int n, double* out) {
+    upsampleBy(phases2, line, n, out);
+}
+TARVEX_CLONES void upsample1(const double* line, int n, double* out) {
+    upsampleBy(phases1, line, n, out);
+}
+TARVEX_CLONES void downsample4(const double* line, int n, double* x) {
+    downsampleBy<4>(line, n, x);
+}
+TARVEX_CLONES void downsample2(const double* line, int n, double* x) {
+    downsampleBy<2>(line, n, x);
+}
+TARVEX_CLONES void downsample1(const double* line, int n, double* x) {
+    downsampleBy<1>(line, n, x);
+}
+#undef TARVEX_CLONES
 
 // After a block of n samples the line's last 64 become its history.
 void keepHistory(MonoBuffer& line, int n) {
@@ -266,13 +315,13 @@ void TarvexChannel::Upsample(const double* x, int n) {
     double* out = OversampledBlock();
     switch (osFactor) {
     case 4:
-        upsampleBy(phases4, upHistory.data, n, out);
+        upsample4(upHistory.data, n, out);
         break;
     case 2:
-        upsampleBy(phases2, upHistory.data, n, out);
+        upsample2(upHistory.data, n, out);
         break;
     default:
-        upsampleBy(phases1, upHistory.data, n, out);
+        upsample1(upHistory.data, n, out);
         break;
     }
     keepHistory(upHistory, n);
@@ -281,13 +330,13 @@ void TarvexChannel::Upsample(const double* x, int n) {
 void TarvexChannel::Downsample(double* x, int n) {
     switch (osFactor) {
     case 4:
-        downsampleBy<4>(osBuffer.data, n, x);
+        downsample4(osBuffer.data, n, x);
         break;
     case 2:
-        downsampleBy<2>(osBuffer.data, n, x);
+        downsample2(osBuffer.data, n, x);
         break;
     default:
-        downsampleBy<1>(osBuffer.data, n, x);
+        downsample1(osBuffer.data, n, x);
         break;
     }
     keepHistory(osBuffer, n * osFactor);
