@@ -291,13 +291,25 @@ template <bool Stereo> void BassChorus::processBlock(double* left, double* right
         const int m = std::min(chunkLength, n - start);
         double* l = left + start;
         double* r = Stereo ? right + start : nullptr;
-        highPass(highPassL, l, wetInL, m);
-        sanitize(wetInL, m);
         const double* inR = wetInL; // mono: the one filtered signal feeds both lines
-        if constexpr (Stereo) {
-            highPass(highPassR, r, wetInR, m);
+        if (Stereo && highPassL.Settled() && highPassR.Settled()) {
+            // Both sides at once: their recursions overlap.
+            std::copy(l, l + m, wetInL);
+            std::copy(r, r + m, wetInR);
+            Filter* const filterL[] = {&highPassL};
+            Filter* const filterR[] = {&highPassR};
+            processChains(filterL, 1, wetInL, filterR, 1, wetInR, m);
+            sanitize(wetInL, m);
             sanitize(wetInR, m);
             inR = wetInR;
+        } else {
+            highPass(highPassL, l, wetInL, m);
+            sanitize(wetInL, m);
+            if constexpr (Stereo) {
+                highPass(highPassR, r, wetInR, m);
+                sanitize(wetInR, m);
+                inR = wetInR;
+            }
         }
         switch (path) {
         case Path::Smoothing:

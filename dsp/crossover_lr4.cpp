@@ -77,10 +77,9 @@ void CrossoverLR4::process(const double* in, double* low, double* high, int n) {
         low[i] = x;
         high[i] = x;
     }
-    Filter* const lows[] = {&lowPass1, &lowPass2}; // fused: their recursions overlap
+    Filter* const lows[] = {&lowPass1, &lowPass2}; // fused, side by side: their recursions overlap
     Filter* const highs[] = {&highPass1, &highPass2};
-    processChain(lows, 2, low, n);
-    processChain(highs, 2, high, n);
+    processChains(lows, 2, low, highs, 2, high, n);
 }
 
 void CrossoverLR4::Grow(int n) {
@@ -98,8 +97,7 @@ void CrossoverLR4::process(const double* in, int n) {
     if (n == 0) return;
     Filter* const lows[] = {&lowPass1, &lowPass2};
     Filter* const highs[] = {&highPass1, &highPass2};
-    processChain(lows, 2, lowLeft.data, n);
-    processChain(highs, 2, highLeft.data, n);
+    processChains(lows, 2, lowLeft.data, highs, 2, highLeft.data, n);
 }
 
 void CrossoverLR4::process(const double* left, const double* right, int n) {

@@ -256,6 +256,46 @@ void runSettled(Filter* const* filters, int count, double* x, int n) {
     }
 }
 
+// Two groups over their own blocks side by side, as runSettled<KA> on x and
+// runSettled<KB> on y.
+template <int KA, int KB>
+void runSettledPair(Filter* const* a, double* x, Filter* const* b, double* y, int n) {
+    FilterSection sa[KA], sb[KB];
+    for (int k = 0; k < KA; ++k)
+        sa[k] = a[k]->sets[a[k]->fade.currentSet];
+    for (int k = 0; k < KB; ++k)
+        sb[k] = b[k]->sets[b[k]->fade.currentSet];
+    for (int i = 0; i < n; ++i) {
+        double u = x[i], v = y[i];
+        for (int k = 0; k < KA; ++k)
+            u = sa[k].tick(u);
+        for (int k = 0; k < KB; ++k)
+            v = sb[k].tick(v);
+        x[i] = u;
+        y[i] = v;
+    }
+    for (int k = 0; k < KA; ++k) {
+        if (!sa[k].stateFinite()) sa[k].clearState();
+        a[k]->sets[a[k]->fade.currentSet] = sa[k];
+    }
+    for (int k = 0; k < KB; ++k) {
+        if (!sb[k].stateFinite()) sb[k].clearState();
+        b[k]->sets[b[k]->fade.currentSet] = sb[k];
+    }
+}
+
+// The working filters of a chain into `out` (at most `room`); false when one
+// of them is not settled or there are more than `room`.
+bool settledWorking(Filter* const* filters, int count, Filter** out, int room, int& working) {
+    working = 0;
+    for (int k = 0; k < count; ++k) {
+        if (!filters[k]->bypass.active) continue;
+        if (!filters[k]->Settled() || working == room) return false;
+        out[working++] = filters[k];
+    }
+    return true;
+}
+
 } // namespace
 
 void processChain(Filter* const* filters, int count, double* x, int n) {
@@ -281,4 +321,29 @@ void processChain(Filter* const* filters, int count, double* x, int n) {
         f->process(x, n);
     }
     runSettled(run, length, x, n);
+}
+
+void processChains(Filter* const* a, int countA, double* x, Filter* const* b, int countB, double* y,
+                   int n) {
+    Filter *workingA[2], *workingB[2];
+    int ka = 0, kb = 0;
+    if (settledWorking(a, countA, workingA, 2, ka) && settledWorking(b, countB, workingB, 2, kb) &&
+        ka > 0 && kb > 0) {
+        switch (ka * 4 + kb) {
+        case 5:
+            runSettledPair<1, 1>(workingA, x, workingB, y, n);
+            return;
+        case 6:
+            runSettledPair<1, 2>(workingA, x, workingB, y, n);
+            return;
+        case 9:
+            runSettledPair<2, 1>(workingA, x, workingB, y, n);
+            return;
+        default:
+            runSettledPair<2, 2>(workingA, x, workingB, y, n);
+            return;
+        }
+    }
+    processChain(a, countA, x, n);
+    processChain(b, countB, y, n);
 }

@@ -105,3 +105,10 @@ public:
 // and the others process on their own. The result is the same as calling
 // process() on each filter in turn.
 void processChain(Filter* const* filters, int count, double* x, int n);
+
+// Two independent chains, each over its own block: the same as processChain
+// on a and x, then on b and y. While every filter of both is settled or off
+// and neither has more than two working filters, both run side by side
+// sample by sample (short chains alone wait on their recursions).
+void processChains(Filter* const* a, int countA, double* x, Filter* const* b, int countB, double* y,
+                   int n);

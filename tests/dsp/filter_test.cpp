@@ -452,3 +452,47 @@ TEST(FilterChain, EqualsProcessingTheFiltersOneAfterAnother) {
     EXPECT_TRUE(fused[2].Settled());
     EXPECT_FALSE(fused[9].bypass.active);
 }
+
+TEST(FilterChain, TwoChainsSideBySideEqualProcessingEachInTurn) {
+    // Chains of one to three filters (three working ones never run side by
+    // side), with fades, a filter switched off and a bad sample on one side.
+    for (int countA = 1; countA <= 3; ++countA) {
+        for (int countB = 1; countB <= 3; ++countB) {
+            Filter pairA[3], pairB[3], aloneA[3], aloneB[3];
+            Filter *chainA[3], *chainB[3];
+            for (int k = 0; k < 3; ++k) {
+                const FilterParameters pa{true, FilterType::LowPass, 300.0 * (k + 1), 0.7071, 0.0};
+                const FilterParameters pb{true, FilterType::HighPass, 200.0 * (k + 1), 0.9, -2.0};
+                pairA[k].SetParameters(pa);
+                aloneA[k].SetParameters(pa);
+                pairB[k].SetParameters(pb);
+                aloneB[k].SetParameters(pb);
+                chainA[k] = &pairA[k];
+                chainB[k] = &pairB[k];
+            }
+            for (int block = 0; block < 30; ++block) {
+                if (block == 8)
+                    for (Filter* f : {&pairB[0], &aloneB[0]})
+                        f->SetParameter(2, 250.0);
+                if (block == 12)
+                    for (Filter* f : {&pairA[countA - 1], &aloneA[countA - 1]})
+                        f->SetParameter(0, 0.0);
+                auto x = noise(200, 50 + static_cast<unsigned>(block));
+                auto y = noise(200, 90 + static_cast<unsigned>(block));
+                if (block == 20) y[7] = kInfinity;
+                auto xAlone = x, yAlone = y;
+                processChains(chainA, countA, x.data(), chainB, countB, y.data(), 200);
+                for (int k = 0; k < countA; ++k)
+                    aloneA[k].process(xAlone.data(), 200);
+                for (int k = 0; k < countB; ++k)
+                    aloneB[k].process(yAlone.data(), 200);
+                for (size_t i = 0; i < x.size(); ++i) {
+                    ASSERT_EQ(x[i], xAlone[i]) << countA << countB << " block " << block;
+                    ASSERT_TRUE(y[i] == yAlone[i] || (std::isnan(y[i]) && std::isnan(yAlone[i])))
+                        << countA << countB << " block " << block << " sample " << i;
+                }
+            }
+            EXPECT_TRUE(pairB[0].Settled());
+        }
+    }
+}
