@@ -1,5 +1,6 @@
 #include "amp/tarvex_channel.h"
 
+#include "dsp/block.h"
 #include "dsp/mapping.h"
 
 #include <algorithm>
@@ -135,29 +136,26 @@ template <int L>
     }
 }
 
-// The kernels are built for several instruction sets and the widest the
-// processor offers is picked when the program loads: the lanes then fill one
-// or two registers instead of four.
-#define TARVEX_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
-TARVEX_CLONES void upsample4(const double* line, int n, double* out) {
+// Built per instruction set: the lanes fill one or two registers instead of
+// four where the processor has wide ones.
+TARVEX_VECTOR_CLONES void upsample4(const double* line, int n, double* out) {
     upsampleBy(phases4, line, n, out);
 }
-TARVEX_CLONES void upsample2(const double* line, int n, double* out) {
+TARVEX_VECTOR_CLONES void upsample2(const double* line, int n, double* out) {
     upsampleBy(phases2, line, n, out);
 }
-TARVEX_CLONES void upsample1(const double* line, int n, double* out) {
+TARVEX_VECTOR_CLONES void upsample1(const double* line, int n, double* out) {
     upsampleBy(phases1, line, n, out);
 }
-TARVEX_CLONES void downsample4(const double* line, int n, double* x) {
+TARVEX_VECTOR_CLONES void downsample4(const double* line, int n, double* x) {
     downsampleBy<4>(line, n, x);
 }
-TARVEX_CLONES void downsample2(const double* line, int n, double* x) {
+TARVEX_VECTOR_CLONES void downsample2(const double* line, int n, double* x) {
     downsampleBy<2>(line, n, x);
 }
-TARVEX_CLONES void downsample1(const double* line, int n, double* x) {
+TARVEX_VECTOR_CLONES void downsample1(const double* line, int n, double* x) {
     downsampleBy<1>(line, n, x);
 }
-#undef TARVEX_CLONES
 
 // After a block of n samples the line's last 64 become its history.
 void keepHistory(MonoBuffer& line, int n) {

@@ -10,10 +10,22 @@
 // Denormal flush for values fed back into recursive state: (y + 1e-10) - 1e-10.
 // Magnitudes below about 6.5e-27 become exactly 0; the build never enables
 // fast-math or contraction, so the compiler keeps both operations.
+inline constexpr double flushOffset = 1e-10;
 inline double flush(double y) {
-    constexpr double offset = 1e-10;
-    return (y + offset) - offset;
+    return (y + flushOffset) - flushOffset;
 }
+// The same flush lane by lane and in place, for vectors of doubles (GCC
+// vector types; taken by reference, which keeps wide vectors out of the
+// calling convention).
+template <class Lanes> inline void flushLanes(Lanes& y) {
+    y = (y + flushOffset) - flushOffset;
+}
+
+// Kernels over vectors of doubles are built for AVX-512, AVX2 and the
+// baseline, and the loader picks the widest the processor offers. Lane
+// arithmetic is plain IEEE double without contraction, so every build gives
+// the same results.
+#define TARVEX_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
 
 // On/off settings: off below 0.5, on otherwise (a NaN reads as on).
 inline bool readSwitch(double value) {

@@ -1,5 +1,6 @@
 #include "dsp/filter.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -231,10 +232,130 @@ template <int K> void runSettled(Filter* const* filters, double* x, int n) {
     }
 }
 
-// A run of settled filters in groups of two to four (one alone only when the
-// run is one filter): four recursions overlap without running out of
-// registers, and a lone section waits on its own recursion every sample.
+// A run of settled sections as a wavefront across vector lanes: section k
+// sits in lane first + k (the run ends in the last lane) and at step t works
+// on sample t - k, with the output that lane first + k - 1 produced at step
+// t - 1 as its input. One step of lane arithmetic so advances the whole run
+// by one sample, and each section still sees its own samples in order with
+// the same operations, so the results are those of processing the sections
+// one after another. Lanes before `first` are padding. The first and last
+// count - 1 steps, while the wave fills and drains, leave idle lanes as they
+// were.
+typedef double Lanes __attribute__((vector_size(64)));
+typedef long long LaneFlags __attribute__((vector_size(64)));
+
+template <int NV> struct Wavefront {
+    static constexpr int lanes = 8 * NV;
+    Lanes c1[NV] = {}, c2[NV] = {}, b0[NV] = {}, b1[NV] = {}, b2[NV] = {};
+    Lanes x1[NV] = {}, x2[NV] = {}, y1[NV] = {}, y2[NV] = {};
+    LaneFlags section[NV] = {}; // lane - first: the section a lane holds
+    LaneFlags input = {};       // the lane of section 0, which takes the input
+    int first = 0;
+
+    // One step at time t; Masked for the steps that have idle lanes.
+    template <bool Masked> [[gnu::always_inline]] void Step(double in, int t, int n) {
+        Lanes xin[NV];
+        const Lanes fresh = {in, in, in, in, in, in, in, in};
+        const Lanes shifted = __builtin_shufflevector(y1[0], y1[0], 0, 0, 1, 2, 3, 4, 5, 6);
+        xin[0] = input ? fresh : shifted;
+        if constexpr (NV == 2)
+            xin[1] = __builtin_shufflevector(y1[0], y1[1], 7, 8, 9, 10, 11, 12, 13, 14);
+#pragma GCC unroll 2
+        for (int v = 0; v < NV; ++v) {
+            Lanes y =
+                c1[v] * y1[v] + c2[v] * y2[v] + b0[v] * xin[v] + b1[v] * x1[v] + b2[v] * x2[v];
+            flushLanes(y);
+            if constexpr (Masked) {
+                const LaneFlags sample = t - section[v];
+                const LaneFlags busy = section[v] >= 0 && sample >= 0 && sample < n;
+                y2[v] = busy ? y1[v] : y2[v];
+                y1[v] = busy ? y : y1[v];
+                x2[v] = busy ? x1[v] : x2[v];
+                x1[v] = busy ? xin[v] : x1[v];
+            } else {
+                y2[v] = y1[v];
+                y1[v] = y;
+                x2[v] = x1[v];
+                x1[v] = xin[v];
+            }
+        }
+    }
+
+    [[gnu::always_inline]] void Run(FilterSection* sections, int count, double* x, int n) {
+        first = lanes - count;
+        for (int k = 0; k < count; ++k) {
+            const int v = (first + k) / 8, j = (first + k) % 8;
+            const FilterSection& s = sections[k];
+            c1[v][j] = s.c1;
+            c2[v][j] = s.c2;
+            b0[v][j] = s.b0;
+            b1[v][j] = s.b1;
+            b2[v][j] = s.b2;
+            x1[v][j] = s.x1;
+            x2[v][j] = s.x2;
+            y1[v][j] = s.y1;
+            y2[v][j] = s.y2;
+        }
+        for (int v = 0; v < NV; ++v)
+            for (int j = 0; j < 8; ++j)
+                section[v][j] = 8 * v + j - first;
+        input = section[0] == 0;
+
+        const int steps = n + count - 1;
+        const int filled = std::min(count - 1, steps);
+        int t = 0;
+        for (; t < filled; ++t) // filling: no output yet
+            Step<true>(t < n ? x[t] : 0.0, t, n);
+        for (; t < n; ++t) {
+            Step<false>(x[t], t, n);
+            x[t - count + 1] = y1[NV - 1][7];
+        }
+        for (; t < steps; ++t) { // draining
+            Step<true>(0.0, t, n);
+            x[t - count + 1] = y1[NV - 1][7];
+        }
+
+        for (int k = 0; k < count; ++k) {
+            const int v = (first + k) / 8, j = (first + k) % 8;
+            FilterSection& s = sections[k];
+            s.x1 = x1[v][j];
+            s.x2 = x2[v][j];
+            s.y1 = y1[v][j];
+            s.y2 = y2[v][j];
+        }
+    }
+};
+
+TARVEX_VECTOR_CLONES void runWavefront8(FilterSection* sections, int count, double* x, int n) {
+    Wavefront<1>().Run(sections, count, x, n);
+}
+TARVEX_VECTOR_CLONES void runWavefront16(FilterSection* sections, int count, double* x, int n) {
+    Wavefront<2>().Run(sections, count, x, n);
+}
+
+// Runs of this many sections or more go through the wavefront.
+constexpr int wavefrontFrom = 5;
+
+// A run of settled filters (at most 16): long runs as one wavefront, short
+// ones in groups of two to four (one alone only when the run is one filter):
+// four recursions overlap without running out of registers, and a lone
+// section waits on its own recursion every sample.
 void runSettled(Filter* const* filters, int count, double* x, int n) {
+    if (count >= wavefrontFrom) {
+        FilterSection sections[16];
+        for (int k = 0; k < count; ++k)
+            sections[k] = filters[k]->sets[filters[k]->fade.currentSet];
+        if (count <= 8)
+            runWavefront8(sections, count, x, n);
+        else
+            runWavefront16(sections, count, x, n);
+        for (int k = 0; k < count; ++k) {
+            FilterSection& section = sections[k];
+            if (!section.stateFinite()) section.clearState();
+            filters[k]->sets[filters[k]->fade.currentSet] = section;
+        }
+        return;
+    }
     while (count > 0) {
         const int group = count <= 4 ? count : count % 4 == 1 || count % 4 == 2 ? 3 : 4;
         switch (group) {
