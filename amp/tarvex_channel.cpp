@@ -61,7 +61,6 @@ constexpr Phases<1> phases1 = makePhases<1>();
 // pairwise at the end, so that they do not form one serial chain of
 // additions. The eight partial sums sit side by side in one vector of lanes;
 // the arithmetic is lane by lane, so any vector width gives the same results.
-typedef double Lanes __attribute__((vector_size(64)));
 typedef double Half __attribute__((vector_size(32)));
 typedef double Quarter __attribute__((vector_size(16)));
 

@@ -14,10 +14,14 @@ inline constexpr double flushOffset = 1e-10;
 inline double flush(double y) {
     return (y + flushOffset) - flushOffset;
 }
-// The same flush lane by lane and in place, for vectors of doubles (GCC
-// vector types; taken by reference, which keeps wide vectors out of the
-// calling convention).
-template <class Lanes> inline void flushLanes(Lanes& y) {
+// Eight doubles side by side (a GCC vector type) for kernels whose lanes
+// compute independently; with LaneFlags (-1 or 0 per lane) as conditions.
+typedef double Lanes __attribute__((vector_size(64)));
+typedef long long LaneFlags __attribute__((vector_size(64)));
+
+// The same flush lane by lane and in place (taken by reference, which keeps
+// wide vectors out of the calling convention).
+inline void flushLanes(Lanes& y) {
     y = (y + flushOffset) - flushOffset;
 }
 

@@ -241,8 +241,6 @@ template <int K> void runSettled(Filter* const* filters, double* x, int n) {
 // one after another. Lanes before `first` are padding. The first and last
 // count - 1 steps, while the wave fills and drains, leave idle lanes as they
 // were.
-typedef double Lanes __attribute__((vector_size(64)));
-typedef long long LaneFlags __attribute__((vector_size(64)));
 
 template <int NV> struct Wavefront {
     static constexpr int lanes = 8 * NV;

@@ -72,9 +72,6 @@ public:
     static constexpr double allpassFeedback = 0.5;
 
 private:
-    // Samples [0, m) of a stretch in which no element's position wraps.
-    void Stretch(double* left, double* right, int m);
-
     // Calls of process() running, counted in debug builds only (the member
     // exists in every build so that the class layout never depends on it).
     std::atomic<int> processCalls{0};
