@@ -191,8 +191,7 @@ void Tarvex::process(double* in, double* outLeft, double* outRight, int n) {
     power.senddry(in, in, n);
     noise.process(in, n);
     crossover.process(in, outLeft, outRight, n);
-    channelA.process(outLeft, n);
-    channelB.process(outRight, n);
+    TarvexChannel::processPair(channelA, outLeft, channelB, outRight, n); // side by side
     mixer.process(outLeft, outRight, in, n);
     eq.process(in, n);
     Filter* const tone[] = {&bright1, &bright2, &deep}; // fused: their recursions overlap

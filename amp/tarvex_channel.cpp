@@ -161,18 +161,27 @@ void keepHistory(MonoBuffer& line, int n) {
     std::copy(line.data + n, line.data + n + taps, line.data);
 }
 
-// Scales the block in place and follows its squared-peak envelope, which
-// decays by `decay` per sample and jumps to any higher x^2. A non-finite sample
-// cannot hold the envelope for good: it restarts at 0 after the block.
-void scaleAndTrackPeak(double& envelope, double decay, double scale, double* x, int n) {
-    double e = envelope;
-    for (int i = 0; i < n; ++i) {
-        const double y = x[i] * scale;
-        x[i] = y;
-        e = std::max(flush(e * decay), y * y); // a NaN square leaves it alone
+} // namespace
+
+// Scales each sample and follows the squared-peak envelope of the result,
+// which decays by `decay` per sample and jumps to any higher y^2; a stage for
+// runSeries. A non-finite sample cannot hold the envelope for good: it
+// restarts at 0 after the block.
+struct TarvexChannel::PeakStage {
+    double envelope;
+    double decay;
+    double scale;
+
+    double tick(double x) {
+        const double y = x * scale;
+        envelope = std::max(flush(envelope * decay), y * y); // a NaN square leaves it alone
+        return y;
     }
-    envelope = std::isfinite(e) ? e : 0.0;
-}
+    bool stateFinite() const { return std::isfinite(envelope); }
+    void clearState() { envelope = 0.0; }
+};
+
+namespace {
 
 // Lamp step (step - 1)/3 from the level in dB against three thresholds.
 double indicator(double envelope, double t1, double t2, double t3) {
@@ -339,30 +348,126 @@ void TarvexChannel::Downsample(double* x, int n) {
     keepHistory(osBuffer, n * osFactor);
 }
 
-void TarvexChannel::process(double* buffer, int n) {
-    if (n < 0) n = 0;
+bool TarvexChannel::Prepare(double* buffer, int n) {
     if (osLength != n * osFactor) {
         osLength = n * osFactor;
         upHistory.Reserve(taps + n);
         osBuffer.Reserve(taps + osLength);
     }
-    if (!channelOn.active) {
-        std::fill(buffer, buffer + n, 0.0);
-        compEnv = 0.0;
-        limEnv = 0.0;
+    if (channelOn.active) return true;
+    std::fill(buffer, buffer + n, 0.0);
+    compEnv = 0.0;
+    limEnv = 0.0;
+    return false;
+}
+
+// The stages run as series (runSeries) while they are settled, so that their
+// recursions overlap; a stage that fades runs on its own.
+bool TarvexChannel::FrontSettled() const {
+    return gainControl.Settled() && (compressor.Settled() || !compressor.bypass.active);
+}
+
+bool TarvexChannel::BackSettled() const {
+    return bass.Settled() && mid.Settled() && treble.Settled() && tubePost.Settled();
+}
+
+template <class Run> void TarvexChannel::WithFront(PeakStage& peak, Run&& run) {
+    if (compressor.bypass.active)
+        run(std::tie(compressor.Current(), peak, gainControl.Current()));
+    else
+        run(std::tie(peak, gainControl.Current()));
+}
+
+template <class Run> void TarvexChannel::WithBack(PeakStage& peak, Run&& run) {
+    run(std::tie(bass.Current(), mid.Current(), treble.Current(), tubePost.Current(), peak));
+}
+
+void TarvexChannel::EndFront(const PeakStage& peak) {
+    compEnv = peak.envelope;
+    if (compressor.bypass.active) compressor.EndSettledBlock();
+}
+
+void TarvexChannel::Front(double* buffer, int n) {
+    PeakStage peak{compEnv, meterDecay, 1.0};
+    if (FrontSettled()) {
+        WithFront(peak, [&](auto stages) {
+            std::apply([&](auto&... s) { runSeries(buffer, n, s...); }, stages);
+        });
+        EndFront(peak);
         return;
     }
     compressor.process(buffer, n);
-    scaleAndTrackPeak(compEnv, meterDecay, 1.0, buffer, n);
+    runSeries(buffer, n, peak);
+    compEnv = peak.envelope;
     gainControl.process(buffer, n);
+}
+
+void TarvexChannel::Back(double* buffer, int n) {
+    PeakStage peak{limEnv, meterDecay, invertGain};
+    if (BackSettled()) {
+        WithBack(peak, [&](auto stages) {
+            std::apply([&](auto&... s) { runSeries(buffer, n, s...); }, stages);
+        });
+    } else {
+        Filter* const tone[] = {&bass, &mid, &treble};
+        processChain(tone, 3, buffer, n);
+        tubePost.process(buffer, n);
+        runSeries(buffer, n, peak);
+    }
+    limEnv = peak.envelope;
+}
+
+void TarvexChannel::process(double* buffer, int n) {
+    if (n < 0) n = 0;
+    if (!Prepare(buffer, n)) return;
+    Front(buffer, n);
     Upsample(buffer, n);
     tubePre.process(OversampledBlock(), osLength);
     Downsample(buffer, n);
-    Filter* const tone[] = {&bass, &mid, &treble}; // fused: their recursions overlap
-    processChain(tone, 3, buffer, n);
-    tubePost.process(buffer, n);
-    scaleAndTrackPeak(limEnv, meterDecay, invertGain, buffer, n);
+    Back(buffer, n);
     channelOn.process(buffer, n); // no dry copy: switching off fades to silence
+}
+
+void TarvexChannel::processPair(TarvexChannel& a, double* x, TarvexChannel& b, double* y, int n) {
+    if (n <= 0 || a.osFactor != b.osFactor || !a.channelOn.active || !b.channelOn.active) {
+        a.process(x, n);
+        b.process(y, n);
+        return;
+    }
+    a.Prepare(x, n);
+    b.Prepare(y, n);
+    if (a.FrontSettled() && b.FrontSettled()) {
+        PeakStage peakA{a.compEnv, a.meterDecay, 1.0}, peakB{b.compEnv, b.meterDecay, 1.0};
+        a.WithFront(peakA, [&](auto stagesA) {
+            b.WithFront(peakB, [&](auto stagesB) { runSeriesPair(x, stagesA, y, stagesB, n); });
+        });
+        a.EndFront(peakA);
+        b.EndFront(peakB);
+    } else {
+        a.Front(x, n);
+        b.Front(y, n);
+    }
+    // The pre-amp tubes gain nothing side by side: each keeps its processor
+    // busy on its own.
+    for (TarvexChannel* c : {&a, &b}) {
+        c->Upsample(c == &a ? x : y, n);
+        c->tubePre.process(c->OversampledBlock(), c->osLength);
+        c->Downsample(c == &a ? x : y, n);
+    }
+    if (a.BackSettled() && b.BackSettled()) {
+        PeakStage peakA{a.limEnv, a.meterDecay, a.invertGain},
+            peakB{b.limEnv, b.meterDecay, b.invertGain};
+        a.WithBack(peakA, [&](auto stagesA) {
+            b.WithBack(peakB, [&](auto stagesB) { runSeriesPair(x, stagesA, y, stagesB, n); });
+        });
+        a.limEnv = peakA.envelope;
+        b.limEnv = peakB.envelope;
+    } else {
+        a.Back(x, n);
+        b.Back(y, n);
+    }
+    a.channelOn.process(x, n);
+    b.channelOn.process(y, n);
 }
 
 double TarvexChannel::CompressorIndicator() const {

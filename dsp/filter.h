@@ -87,10 +87,8 @@ public:
 
     // On, with no fade running and no change pending: process() then only
     // runs the current section.
-    bool Settled() const {
-        return bypass.active && bypass.state != 0 && !bypass.fading && !fade.crossfading &&
-               !fade.dirty;
-    }
+    bool Settled() const { return bypass.SettledOn() && fade.Settled(); }
+    FilterSection& Current() { return sets[fade.currentSet]; }
 
     FilterParameters parameters;
     double fs = 0.0;
