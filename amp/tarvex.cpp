@@ -193,10 +193,16 @@ void Tarvex::process(double* in, double* outLeft, double* outRight, int n) {
     crossover.process(in, outLeft, outRight, n);
     TarvexChannel::processPair(channelA, outLeft, channelB, outRight, n); // side by side
     mixer.process(outLeft, outRight, in, n);
-    eq.process(in, n);
-    Filter* const tone[] = {&bright1, &bright2, &deep}; // fused: their recursions overlap
-    processChain(tone, 3, in, n);
-    cabinetStage.process(in, outLeft, outRight, n);
+    // The equaliser, bright, deep and cabinet filters as one fused chain (the
+    // cabinet's requests are applied first, which only concerns the cabinet).
+    Filter* chain[GraphicEQ12Bass::stageCount + 5];
+    int count = 0;
+    if (!eq.AppendSeries(chain, count)) eq.process(in, n); // fading: on its own
+    for (Filter* f : {&bright1, &bright2, &deep})
+        chain[count++] = f;
+    cabinetStage.BeginBlock(chain, count);
+    processChain(chain, count, in, n);
+    cabinetStage.EndBlock(in, outLeft, outRight, n);
     chorus.process(outLeft, outRight, n);
     reverb.process(outLeft, outRight, n);
 

@@ -256,9 +256,10 @@ template <int NV> struct Wavefront {
         const Lanes fresh = {in, in, in, in, in, in, in, in};
         const Lanes shifted = __builtin_shufflevector(y1[0], y1[0], 0, 0, 1, 2, 3, 4, 5, 6);
         xin[0] = input ? fresh : shifted;
-        if constexpr (NV == 2)
-            xin[1] = __builtin_shufflevector(y1[0], y1[1], 7, 8, 9, 10, 11, 12, 13, 14);
 #pragma GCC unroll 2
+        for (int v = 1; v < NV; ++v)
+            xin[v] = __builtin_shufflevector(y1[v - 1], y1[v], 7, 8, 9, 10, 11, 12, 13, 14);
+#pragma GCC unroll 3
         for (int v = 0; v < NV; ++v) {
             Lanes y =
                 c1[v] * y1[v] + c2[v] * y2[v] + b0[v] * xin[v] + b1[v] * x1[v] + b2[v] * x2[v];
@@ -330,23 +331,31 @@ TARVEX_VECTOR_CLONES void runWavefront8(FilterSection* sections, int count, doub
 TARVEX_VECTOR_CLONES void runWavefront16(FilterSection* sections, int count, double* x, int n) {
     Wavefront<2>().Run(sections, count, x, n);
 }
+TARVEX_VECTOR_CLONES void runWavefront24(FilterSection* sections, int count, double* x, int n) {
+    Wavefront<3>().Run(sections, count, x, n);
+}
 
 // Runs of this many sections or more go through the wavefront.
 constexpr int wavefrontFrom = 5;
 
-// A run of settled filters (at most 16): long runs as one wavefront, short
+// The longest run of settled filters processChain fuses.
+constexpr int maxRun = 24;
+
+// A run of settled filters (at most maxRun): long runs as one wavefront, short
 // ones in groups of two to four (one alone only when the run is one filter):
 // four recursions overlap without running out of registers, and a lone
 // section waits on its own recursion every sample.
 void runSettled(Filter* const* filters, int count, double* x, int n) {
     if (count >= wavefrontFrom) {
-        FilterSection sections[16];
+        FilterSection sections[maxRun];
         for (int k = 0; k < count; ++k)
             sections[k] = filters[k]->sets[filters[k]->fade.currentSet];
         if (count <= 8)
             runWavefront8(sections, count, x, n);
-        else
+        else if (count <= 16)
             runWavefront16(sections, count, x, n);
+        else
+            runWavefront24(sections, count, x, n);
         for (int k = 0; k < count; ++k) {
             FilterSection& section = sections[k];
             if (!section.stateFinite()) section.clearState();
@@ -421,7 +430,6 @@ void processChain(Filter* const* filters, int count, double* x, int n) {
     // Runs of settled filters are fused; a filter that is off passes the block
     // untouched and is left out, one that fades or has a change pending runs
     // on its own between the runs.
-    constexpr int maxRun = 16;
     Filter* run[maxRun];
     int length = 0;
     for (int k = 0; k < count; ++k) {

@@ -415,15 +415,15 @@ TEST(FilterProcessing, NothingIsAllocatedOnceWarmedUpAtTheLargestBlock) {
 }
 
 TEST(FilterChain, EqualsProcessingTheFiltersOneAfterAnother) {
-    // Eleven filters, so that settled runs split into groups of several sizes
-    // around the ones that fade or are off.
-    constexpr int count = 11;
+    // Twenty filters, so that settled runs of many lengths form around the
+    // ones that fade or are off.
+    constexpr int count = 20;
     const int types[] = {FilterType::Peak, FilterType::HighShelf, FilterType::HighPass1,
                          FilterType::LowPass, FilterType::LowShelf1};
     Filter fused[count], sequential[count];
     Filter* chain[count];
     for (int k = 0; k < count; ++k) {
-        const FilterParameters p{true, types[k % 5], 60.0 * (k + 1), 0.5 + 0.1 * k, 6.0 - k};
+        const FilterParameters p{true, types[k % 5], 60.0 * (k + 1), 0.5 + 0.1 * k, 6.0 - 0.5 * k};
         fused[k].SetParameters(p);
         sequential[k].SetParameters(p);
         chain[k] = &fused[k];
