@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 // Gains whose linear factor would leave the double range are refused; so are
@@ -242,35 +243,63 @@ template <int K> void runSettled(Filter* const* filters, double* x, int n) {
 // count - 1 steps, while the wave fills and drains, leave idle lanes as they
 // were.
 
+// Lane conditions come from these tables by position, and lanes are chosen
+// by bit operations: vector compares and selects would be lowered lane by
+// lane in the kernels built for several instruction sets. A window of eight
+// entries from fromLane + 24 - a + 8 v marks the lanes 8 v + j >= a; from
+// untilLane + 24 - b + 8 v the lanes 8 v + j <= b (for up to 24 lanes).
+constexpr long long fromLane[48] = {0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,
+                                    0,  0,  0,  0,  0,  0,  0,  0,  -1, -1, -1, -1, -1, -1, -1, -1,
+                                    -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+constexpr long long untilLane[49] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                     -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0,
+                                     0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,
+                                     0,  0,  0,  0,  0,  0,  0,  0,  0,  0};
+
+// The mask of lanes lo..hi of vector v.
+inline void lanesBetween(LaneFlags& mask, int lo, int hi, int v) {
+    LaneFlags from, until;
+    std::memcpy(&from, fromLane + 24 - lo + 8 * v, sizeof from);
+    std::memcpy(&until, untilLane + 24 - hi + 8 * v, sizeof until);
+    mask = from & until;
+}
+
+// a where the mask is set, b elsewhere, bit for bit.
+inline void select(Lanes& out, LaneFlags mask, const Lanes& a, const Lanes& b) {
+    out = (Lanes)(((LaneFlags)a & mask) | ((LaneFlags)b & ~mask));
+}
+
 template <int NV> struct Wavefront {
     static constexpr int lanes = 8 * NV;
     Lanes c1[NV] = {}, c2[NV] = {}, b0[NV] = {}, b1[NV] = {}, b2[NV] = {};
     Lanes x1[NV] = {}, x2[NV] = {}, y1[NV] = {}, y2[NV] = {};
-    LaneFlags section[NV] = {}; // lane - first: the section a lane holds
-    LaneFlags input = {};       // the lane of section 0, which takes the input
+    LaneFlags input = {}; // the lane of section 0, which takes the input
     int first = 0;
+    int count = 0;
 
     // One step at time t; Masked for the steps that have idle lanes.
     template <bool Masked> [[gnu::always_inline]] void Step(double in, int t, int n) {
         Lanes xin[NV];
         const Lanes fresh = {in, in, in, in, in, in, in, in};
         const Lanes shifted = __builtin_shufflevector(y1[0], y1[0], 0, 0, 1, 2, 3, 4, 5, 6);
-        xin[0] = input ? fresh : shifted;
+        select(xin[0], input, fresh, shifted);
 #pragma GCC unroll 2
         for (int v = 1; v < NV; ++v)
             xin[v] = __builtin_shufflevector(y1[v - 1], y1[v], 7, 8, 9, 10, 11, 12, 13, 14);
+        // The lanes whose section has its sample t - section in [0, n).
+        const int lo = first + std::max(0, t - n + 1), hi = first + std::min(count - 1, t);
 #pragma GCC unroll 3
         for (int v = 0; v < NV; ++v) {
             Lanes y =
                 c1[v] * y1[v] + c2[v] * y2[v] + b0[v] * xin[v] + b1[v] * x1[v] + b2[v] * x2[v];
             flushLanes(y);
             if constexpr (Masked) {
-                const LaneFlags sample = t - section[v];
-                const LaneFlags busy = section[v] >= 0 && sample >= 0 && sample < n;
-                y2[v] = busy ? y1[v] : y2[v];
-                y1[v] = busy ? y : y1[v];
-                x2[v] = busy ? x1[v] : x2[v];
-                x1[v] = busy ? xin[v] : x1[v];
+                LaneFlags busy;
+                lanesBetween(busy, lo, hi, v);
+                select(y2[v], busy, y1[v], y2[v]);
+                select(y1[v], busy, y, y1[v]);
+                select(x2[v], busy, x1[v], x2[v]);
+                select(x1[v], busy, xin[v], x1[v]);
             } else {
                 y2[v] = y1[v];
                 y1[v] = y;
@@ -280,7 +309,8 @@ template <int NV> struct Wavefront {
         }
     }
 
-    [[gnu::always_inline]] void Run(FilterSection* sections, int count, double* x, int n) {
+    [[gnu::always_inline]] void Run(FilterSection* sections, int sectionCount, double* x, int n) {
+        count = sectionCount;
         first = lanes - count;
         for (int k = 0; k < count; ++k) {
             const int v = (first + k) / 8, j = (first + k) % 8;
@@ -295,10 +325,7 @@ template <int NV> struct Wavefront {
             y1[v][j] = s.y1;
             y2[v][j] = s.y2;
         }
-        for (int v = 0; v < NV; ++v)
-            for (int j = 0; j < 8; ++j)
-                section[v][j] = 8 * v + j - first;
-        input = section[0] == 0;
+        lanesBetween(input, first, first, 0);
 
         const int steps = n + count - 1;
         const int filled = std::min(count - 1, steps);
