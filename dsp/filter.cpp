@@ -309,12 +309,12 @@ template <int NV> struct Wavefront {
         }
     }
 
-    [[gnu::always_inline]] void Run(FilterSection* sections, int sectionCount, double* x, int n) {
-        count = sectionCount;
+    [[gnu::always_inline]] void Run(Filter* const* filters, int filterCount, double* x, int n) {
+        count = filterCount;
         first = lanes - count;
         for (int k = 0; k < count; ++k) {
             const int v = (first + k) / 8, j = (first + k) % 8;
-            const FilterSection& s = sections[k];
+            const FilterSection& s = filters[k]->Current();
             c1[v][j] = s.c1;
             c2[v][j] = s.c2;
             b0[v][j] = s.b0;
@@ -343,23 +343,24 @@ template <int NV> struct Wavefront {
 
         for (int k = 0; k < count; ++k) {
             const int v = (first + k) / 8, j = (first + k) % 8;
-            FilterSection& s = sections[k];
+            FilterSection& s = filters[k]->Current();
             s.x1 = x1[v][j];
             s.x2 = x2[v][j];
             s.y1 = y1[v][j];
             s.y2 = y2[v][j];
+            recoverState(s);
         }
     }
 };
 
-TARVEX_VECTOR_CLONES void runWavefront8(FilterSection* sections, int count, double* x, int n) {
-    Wavefront<1>().Run(sections, count, x, n);
+TARVEX_VECTOR_CLONES void runWavefront8(Filter* const* filters, int count, double* x, int n) {
+    Wavefront<1>().Run(filters, count, x, n);
 }
-TARVEX_VECTOR_CLONES void runWavefront16(FilterSection* sections, int count, double* x, int n) {
-    Wavefront<2>().Run(sections, count, x, n);
+TARVEX_VECTOR_CLONES void runWavefront16(Filter* const* filters, int count, double* x, int n) {
+    Wavefront<2>().Run(filters, count, x, n);
 }
-TARVEX_VECTOR_CLONES void runWavefront24(FilterSection* sections, int count, double* x, int n) {
-    Wavefront<3>().Run(sections, count, x, n);
+TARVEX_VECTOR_CLONES void runWavefront24(Filter* const* filters, int count, double* x, int n) {
+    Wavefront<3>().Run(filters, count, x, n);
 }
 
 // Runs of this many sections or more go through the wavefront.
@@ -374,20 +375,12 @@ constexpr int maxRun = 24;
 // section waits on its own recursion every sample.
 void runSettled(Filter* const* filters, int count, double* x, int n) {
     if (count >= wavefrontFrom) {
-        FilterSection sections[maxRun];
-        for (int k = 0; k < count; ++k)
-            sections[k] = filters[k]->sets[filters[k]->fade.currentSet];
         if (count <= 8)
-            runWavefront8(sections, count, x, n);
+            runWavefront8(filters, count, x, n);
         else if (count <= 16)
-            runWavefront16(sections, count, x, n);
+            runWavefront16(filters, count, x, n);
         else
-            runWavefront24(sections, count, x, n);
-        for (int k = 0; k < count; ++k) {
-            FilterSection& section = sections[k];
-            if (!section.stateFinite()) section.clearState();
-            filters[k]->sets[filters[k]->fade.currentSet] = section;
-        }
+            runWavefront24(filters, count, x, n);
         return;
     }
     while (count > 0) {
