@@ -181,11 +181,9 @@ void BassChorus::Update() {
     targetBaseDelay = std::min(parameters.delay * fs, maxDelay);
 }
 
-// Built per instruction set: where the processor has it, the tap's floor is
-// one rounding instruction.
 template <BassChorus::Path P, bool Stereo>
-TARVEX_VECTOR_CLONES void BassChorus::run(double* left, double* right, const double* wetInL,
-                                          const double* wetInR, int n) {
+void BassChorus::run(double* left, double* right, const double* wetInL, const double* wetInR,
+                     int n) {
     // Hot state in locals for the loop, written back after it.
     int w = writeIndex;
     double ph = phase;

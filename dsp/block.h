@@ -22,15 +22,18 @@ typedef long long LaneFlags __attribute__((vector_size(64)));
 
 // The same flush lane by lane and in place (taken by reference, which keeps
 // wide vectors out of the calling convention).
-inline void flushLanes(Lanes& y) {
+[[gnu::always_inline]] inline void flushLanes(Lanes& y) {
     y = (y + flushOffset) - flushOffset;
 }
 
-// Kernels over vectors of doubles are built for AVX-512, AVX2 and the
-// baseline, and the loader picks the widest the processor offers. Lane
-// arithmetic is plain IEEE double without contraction, so every build gives
-// the same results.
+// Kernels over vectors of doubles are built for several instruction sets and
+// the loader picks the widest the processor offers. Lane arithmetic is plain
+// IEEE double without contraction, so every build gives the same results.
+// Kernels whose eight lanes only pay off in one 512-bit register (they
+// shuffle across lanes or pick lanes out) skip AVX2, where the baseline build
+// of them is faster.
 #define TARVEX_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#define TARVEX_WIDE_CLONES __attribute__((target_clones("avx512f", "default")))
 
 // On/off settings: off below 0.5, on otherwise (a NaN reads as on).
 inline bool readSwitch(double value) {

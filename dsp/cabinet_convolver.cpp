@@ -68,8 +68,8 @@ inline __m128d complexProduct(const double* x, const double* h) {
 // end as (sum ac - sum bd, sum ad + sum bc): two independent sums per pair.
 // Four pairs at a time in a vector of lanes, then two, then one, all with the
 // same operations in the same order; built per instruction set.
-TARVEX_VECTOR_CLONES void complexSums(double* a, const double* const* x, const double* const* h,
-                                      int count, int j, int end) {
+TARVEX_WIDE_CLONES void complexSums(double* a, const double* const* x, const double* const* h,
+                                    int count, int j, int end) {
     constexpr LaneFlags negateLow = {INT64_MIN, 0, INT64_MIN, 0, INT64_MIN, 0, INT64_MIN, 0};
     for (; j + 8 <= end; j += 8) {
         Lanes direct = {}, cross = {};

@@ -257,7 +257,7 @@ constexpr long long untilLane[49] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
                                      0,  0,  0,  0,  0,  0,  0,  0,  0,  0};
 
 // The mask of lanes lo..hi of vector v.
-inline void lanesBetween(LaneFlags& mask, int lo, int hi, int v) {
+[[gnu::always_inline]] inline void lanesBetween(LaneFlags& mask, int lo, int hi, int v) {
     LaneFlags from, until;
     std::memcpy(&from, fromLane + 24 - lo + 8 * v, sizeof from);
     std::memcpy(&until, untilLane + 24 - hi + 8 * v, sizeof until);
@@ -265,7 +265,8 @@ inline void lanesBetween(LaneFlags& mask, int lo, int hi, int v) {
 }
 
 // a where the mask is set, b elsewhere, bit for bit.
-inline void select(Lanes& out, LaneFlags mask, const Lanes& a, const Lanes& b) {
+[[gnu::always_inline]] inline void select(Lanes& out, const LaneFlags& mask, const Lanes& a,
+                                          const Lanes& b) {
     out = (Lanes)(((LaneFlags)a & mask) | ((LaneFlags)b & ~mask));
 }
 
@@ -353,36 +354,16 @@ template <int NV> struct Wavefront {
     }
 };
 
-TARVEX_VECTOR_CLONES void runWavefront8(Filter* const* filters, int count, double* x, int n) {
-    Wavefront<1>().Run(filters, count, x, n);
-}
-TARVEX_VECTOR_CLONES void runWavefront16(Filter* const* filters, int count, double* x, int n) {
-    Wavefront<2>().Run(filters, count, x, n);
-}
-TARVEX_VECTOR_CLONES void runWavefront24(Filter* const* filters, int count, double* x, int n) {
-    Wavefront<3>().Run(filters, count, x, n);
-}
-
 // Runs of this many sections or more go through the wavefront.
 constexpr int wavefrontFrom = 5;
 
 // The longest run of settled filters processChain fuses.
 constexpr int maxRun = 24;
 
-// A run of settled filters (at most maxRun): long runs as one wavefront, short
-// ones in groups of two to four (one alone only when the run is one filter):
-// four recursions overlap without running out of registers, and a lone
-// section waits on its own recursion every sample.
-void runSettled(Filter* const* filters, int count, double* x, int n) {
-    if (count >= wavefrontFrom) {
-        if (count <= 8)
-            runWavefront8(filters, count, x, n);
-        else if (count <= 16)
-            runWavefront16(filters, count, x, n);
-        else
-            runWavefront24(filters, count, x, n);
-        return;
-    }
+// A run of settled filters in groups of two to four (one alone only when the
+// run is one filter): four recursions overlap without running out of
+// registers, and a lone section waits on its own recursion every sample.
+void runGroups(Filter* const* filters, int count, double* x, int n) {
     while (count > 0) {
         const int group = count <= 4 ? count : count % 4 == 1 || count % 4 == 2 ? 3 : 4;
         switch (group) {
@@ -402,6 +383,31 @@ void runSettled(Filter* const* filters, int count, double* x, int n) {
         filters += group;
         count -= group;
     }
+}
+
+// A long run (wavefrontFrom .. maxRun filters). The wavefront pays off where
+// eight lanes fill one register; with narrower registers its vectors spill
+// and the groups are faster. The loader picks the version.
+__attribute__((target("avx512f"))) void runLong(Filter* const* filters, int count, double* x,
+                                                int n) {
+    if (count <= 8)
+        Wavefront<1>().Run(filters, count, x, n);
+    else if (count <= 16)
+        Wavefront<2>().Run(filters, count, x, n);
+    else
+        Wavefront<3>().Run(filters, count, x, n);
+}
+__attribute__((target("default"))) void runLong(Filter* const* filters, int count, double* x,
+                                                int n) {
+    runGroups(filters, count, x, n);
+}
+
+// A run of settled filters (at most maxRun).
+void runSettled(Filter* const* filters, int count, double* x, int n) {
+    if (count >= wavefrontFrom)
+        runLong(filters, count, x, n);
+    else
+        runGroups(filters, count, x, n);
 }
 
 // Two groups over their own blocks side by side, as runSettled<KA> on x and

@@ -175,7 +175,7 @@ template <class Body>
     }
 }
 
-TARVEX_VECTOR_CLONES void stretch(Freeverb& r, double* left, double* right, int m) {
+TARVEX_WIDE_CLONES void stretch(Freeverb& r, double* left, double* right, int m) {
     double in[stretchLength], sumL[stretchLength], sumR[stretchLength];
     for (int i = 0; i < m; ++i)
         in[i] = (left[i] + right[i]) * 0.5;
