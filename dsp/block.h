@@ -32,8 +32,15 @@ typedef long long LaneFlags __attribute__((vector_size(64)));
 // Kernels whose eight lanes only pay off in one 512-bit register (they
 // shuffle across lanes or pick lanes out) skip AVX2, where the baseline build
 // of them is faster.
+// ThreadSanitizer's runtime is not up yet when the loader runs the clones'
+// resolvers, so thread-sanitized builds take the baseline kernels.
+#if defined(__SANITIZE_THREAD__)
+#define TARVEX_VECTOR_CLONES
+#define TARVEX_WIDE_CLONES
+#else
 #define TARVEX_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
 #define TARVEX_WIDE_CLONES __attribute__((target_clones("avx512f", "default")))
+#endif
 
 // On/off settings: off below 0.5, on otherwise (a NaN reads as on).
 inline bool readSwitch(double value) {

@@ -385,11 +385,8 @@ void runGroups(Filter* const* filters, int count, double* x, int n) {
     }
 }
 
-// A long run (wavefrontFrom .. maxRun filters). The wavefront pays off where
-// eight lanes fill one register; with narrower registers its vectors spill
-// and the groups are faster. The loader picks the version.
-__attribute__((target("avx512f"))) void runLong(Filter* const* filters, int count, double* x,
-                                                int n) {
+__attribute__((target("avx512f"))) void runWavefront(Filter* const* filters, int count, double* x,
+                                                     int n) {
     if (count <= 8)
         Wavefront<1>().Run(filters, count, x, n);
     else if (count <= 16)
@@ -397,15 +394,13 @@ __attribute__((target("avx512f"))) void runLong(Filter* const* filters, int coun
     else
         Wavefront<3>().Run(filters, count, x, n);
 }
-__attribute__((target("default"))) void runLong(Filter* const* filters, int count, double* x,
-                                                int n) {
-    runGroups(filters, count, x, n);
-}
 
-// A run of settled filters (at most maxRun).
+// A run of settled filters (at most maxRun). Long runs advance as a wavefront
+// where eight lanes fill one register; with narrower registers the
+// wavefront's vectors spill and the groups are faster.
 void runSettled(Filter* const* filters, int count, double* x, int n) {
-    if (count >= wavefrontFrom)
-        runLong(filters, count, x, n);
+    if (count >= wavefrontFrom && __builtin_cpu_supports("avx512f"))
+        runWavefront(filters, count, x, n);
     else
         runGroups(filters, count, x, n);
 }
