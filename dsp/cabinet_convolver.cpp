@@ -15,10 +15,25 @@
 namespace {
 
 // y[i] = sum over t = 0 .. taps-1 of h[t] x[i - t] for i < count, the terms
-// added in ascending t from zero; SSE2 runs two outputs per register with the
-// same operations in the same order, so the results are identical.
-inline void directSums(double* y, const double* h, int taps, const double* x, int count) {
+// added in ascending t from zero. Sixteen, eight or two outputs run side by
+// side in vector lanes with the same operations in the same order, so the
+// results are identical; built per instruction set.
+TARVEX_VECTOR_CLONES void directSums(double* y, const double* h, int taps, const double* x,
+                                     int count) {
     int i = 0;
+    for (; i + 16 <= count; i += 16) { // two independent sums per tap
+        Lanes s0 = {}, s1 = {};
+        for (int t = 0; t < taps; ++t) {
+            const double ht = h[t];
+            Lanes p0, p1;
+            std::memcpy(&p0, x + i - t, sizeof p0);
+            std::memcpy(&p1, x + i + 8 - t, sizeof p1);
+            s0 += ht * p0;
+            s1 += ht * p1;
+        }
+        std::memcpy(y + i, &s0, sizeof s0);
+        std::memcpy(y + i + 8, &s1, sizeof s1);
+    }
 #if defined(__SSE2__)
     for (; i + 8 <= count; i += 8) {
         __m128d s0 = _mm_setzero_pd(), s1 = s0, s2 = s0, s3 = s0;
