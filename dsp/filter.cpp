@@ -272,9 +272,9 @@ constexpr long long untilLane[49] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
 
 template <int NV> struct Wavefront {
     static constexpr int lanes = 8 * NV;
-    Lanes c1[NV] = {}, c2[NV] = {}, b0[NV] = {}, b1[NV] = {}, b2[NV] = {};
-    Lanes x1[NV] = {}, x2[NV] = {}, y1[NV] = {}, y2[NV] = {};
-    LaneFlags input = {}; // the lane of section 0, which takes the input
+    Lanes c1[NV], c2[NV], b0[NV], b1[NV], b2[NV];
+    Lanes x1[NV], x2[NV], y1[NV], y2[NV];
+    LaneFlags input; // the lane of section 0, which takes the input
     int first = 0;
     int count = 0;
 
@@ -313,19 +313,28 @@ template <int NV> struct Wavefront {
     [[gnu::always_inline]] void Run(Filter* const* filters, int filterCount, double* x, int n) {
         count = filterCount;
         first = lanes - count;
-        for (int k = 0; k < count; ++k) {
-            const int v = (first + k) / 8, j = (first + k) % 8;
-            const FilterSection& s = filters[k]->Current();
-            c1[v][j] = s.c1;
-            c2[v][j] = s.c2;
-            b0[v][j] = s.b0;
-            b1[v][j] = s.b1;
-            b2[v][j] = s.b2;
-            x1[v][j] = s.x1;
-            x2[v][j] = s.x2;
-            y1[v][j] = s.y1;
-            y2[v][j] = s.y2;
-        }
+        // Each vector built in registers from its lanes' sections (padding
+        // lanes read a section at rest).
+        static const FilterSection rest{};
+        const FilterSection* lane[lanes];
+        for (int g = 0; g < lanes; ++g)
+            lane[g] = g < first ? &rest : &filters[g - first]->Current();
+        const auto gather = [&lane](Lanes(&out)[NV], double FilterSection::*field) {
+            for (int v = 0; v < NV; ++v) {
+                const FilterSection* const* l = lane + 8 * v;
+                out[v] = Lanes{l[0]->*field, l[1]->*field, l[2]->*field, l[3]->*field,
+                               l[4]->*field, l[5]->*field, l[6]->*field, l[7]->*field};
+            }
+        };
+        gather(c1, &FilterSection::c1);
+        gather(c2, &FilterSection::c2);
+        gather(b0, &FilterSection::b0);
+        gather(b1, &FilterSection::b1);
+        gather(b2, &FilterSection::b2);
+        gather(x1, &FilterSection::x1);
+        gather(x2, &FilterSection::x2);
+        gather(y1, &FilterSection::y1);
+        gather(y2, &FilterSection::y2);
         lanesBetween(input, first, first, 0);
 
         const int steps = n + count - 1;
