@@ -183,32 +183,40 @@ void Tarvex::process(double* in, double* outLeft, double* outRight, int n) {
     for (int i = 0; i < n; ++i)
         if (!std::isfinite(in[i])) in[i] = 0.0;
 
-    double envelope = inEnv;
-    for (int i = 0; i < n; ++i)
-        envelope = followPeak(envelope, meterDecay, in[i] * in[i]);
-    inEnv = envelope;
+    // The input meter reads this block after the chain, together with the
+    // output meter, so that the two envelope recursions overlap.
+    meterInput.Set(in, n);
 
     power.senddry(in, in, n);
     noise.process(in, n);
     crossover.process(in, outLeft, outRight, n);
-    channelA.process(outLeft, n);
-    channelB.process(outRight, n);
+    TarvexChannel::processPair(channelA, outLeft, channelB, outRight, n); // side by side
     mixer.process(outLeft, outRight, in, n);
-    eq.process(in, n);
-    bright1.process(in, n);
-    bright2.process(in, n);
-    deep.process(in, n);
-    cabinetStage.process(in, outLeft, outRight, n);
+    // The equaliser, bright, deep and cabinet filters as one fused chain (the
+    // cabinet's requests are applied first, which only concerns the cabinet).
+    Filter* chain[GraphicEQ12Bass::stageCount + 5];
+    int count = 0;
+    if (!eq.AppendSeries(chain, count)) eq.process(in, n); // fading: on its own
+    for (Filter* f : {&bright1, &bright2, &deep})
+        chain[count++] = f;
+    cabinetStage.BeginBlock(chain, count);
+    processChain(chain, count, in, n);
+    cabinetStage.EndBlock(in, outLeft, outRight, n);
     chorus.process(outLeft, outRight, n);
     reverb.process(outLeft, outRight, n);
 
-    envelope = outEnv;
+    // The output envelope follows the larger square of each pair (a NaN
+    // square is passed over), the same as following left, then right.
+    const double* input = meterInput.data;
+    double inputEnvelope = inEnv, outputEnvelope = outEnv;
     for (int i = 0; i < n; ++i) {
-        envelope = followPeak(envelope, meterDecay, outLeft[i] * outLeft[i]);
-        const double right = outRight[i] * outRight[i];
-        if (right >= envelope) envelope = right;
+        inputEnvelope = followPeak(inputEnvelope, meterDecay, input[i] * input[i]);
+        const double left = outLeft[i] * outLeft[i], right = outRight[i] * outRight[i];
+        const double larger = right >= left || std::isnan(left) ? right : left;
+        outputEnvelope = followPeak(outputEnvelope, meterDecay, larger);
     }
-    outEnv = envelope;
+    inEnv = inputEnvelope;
+    outEnv = outputEnvelope;
 
     power.process(outLeft, outRight, n);
 }

@@ -23,6 +23,7 @@
 #include "dsp/crossover_lr4.h"
 #include "dsp/filter.h"
 #include "dsp/graphic_eq12_bass.h"
+#include "dsp/mono_buffer.h"
 #include "dsp/soft_bypass.h"
 #include "dsp/white_noise.h"
 
@@ -71,6 +72,7 @@ public:
     double inEnv = 0.0;
     double outEnv = 0.0;
     double meterDecay = 0.0;
+    MonoBuffer meterInput; // the block as it came in, for the input meter
 
 private:
     // Sends an accepted value, mapped, to the block(s) it controls.

@@ -73,12 +73,24 @@ void TarvexCabinet::Load(int c) {
 }
 
 void TarvexCabinet::process(double* in, double* outLeft, double* outRight, int n) {
-    ApplyRequests();
+    Filter* pair[2];
+    int count = 0;
+    BeginBlock(pair, count);
     if (n <= 0) return;
+    processChain(pair, count, in, n); // fused: their recursions overlap
+    EndBlock(in, outLeft, outRight, n);
+}
+
+void TarvexCabinet::BeginBlock(Filter** chain, int& count) {
+    ApplyRequests();
     if (currentCabinet > 0) {
-        lowpass1.process(in, n);
-        lowpass2.process(in, n);
+        chain[count++] = &lowpass1;
+        chain[count++] = &lowpass2;
     }
+}
+
+void TarvexCabinet::EndBlock(const double* in, double* outLeft, double* outRight, int n) {
+    if (n <= 0) return;
     if (currentCabinet > 1) {
         convolver.process(in, outLeft, outRight, n);
         return;

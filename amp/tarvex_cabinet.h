@@ -37,6 +37,12 @@ public:
     // `in` is filtered in place for choices 1..4; the result goes to both
     // outputs.
     void process(double* in, double* outLeft, double* outRight, int n);
+    // process() in two steps, for an owner that runs the low-pass pair fused
+    // with filters of its own: BeginBlock applies the requests and appends the
+    // filters the choice runs to chain[count..]; once they have processed
+    // `in`, EndBlock does the rest.
+    void BeginBlock(Filter** chain, int& count);
+    void EndBlock(const double* in, double* outLeft, double* outRight, int n);
 
     // Start of the rate group for fs in `heap`: 0, 3072, 6144 or 9216.
     static int GroupOffset(double fs);

@@ -1,9 +1,11 @@
 #include "amp/tarvex_channel.h"
 
+#include "dsp/block.h"
 #include "dsp/mapping.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 // h[k] = sinc((k - 31.5) / 8) w[k] / S with the four-term Blackman-Nuttall
 // window w over 64 points and S the sum of the unnormalised products, rounded
@@ -54,60 +56,104 @@ constexpr Phases<4> phases4 = makePhases<4>();
 constexpr Phases<2> phases2 = makePhases<2>();
 constexpr Phases<1> phases1 = makePhases<1>();
 
-// Sums of products are split into eight partial sums, added pairwise at the
-// end, so that they do not form one serial chain of additions.
-template <int parts> inline double pairwise(const double (&sum)[parts]) {
-    if constexpr (parts == 1) {
-        return sum[0];
-    } else if constexpr (parts == 2) {
-        return sum[0] + sum[1];
-    } else if constexpr (parts == 4) {
-        return (sum[0] + sum[1]) + (sum[2] + sum[3]);
-    } else {
-        return ((sum[0] + sum[1]) + (sum[2] + sum[3])) + ((sum[4] + sum[5]) + (sum[6] + sum[7]));
-    }
-}
+// Every resampler output is a sum of 64 products split into eight partial
+// sums, each running over its terms in order from zero, and the eight added
+// pairwise at the end, so that they do not form one serial chain of
+// additions. The eight partial sums sit side by side in one vector of lanes;
+// the arithmetic is lane by lane, so any vector width gives the same results.
+typedef double Half __attribute__((vector_size(32)));
+typedef double Quarter __attribute__((vector_size(16)));
 
-// Phase j of input i is L sum_m h[j + m L] x[i - m]; `line` holds 64 earlier
-// inputs and then x.
-template <int L> void upsampleBy(const Phases<L>& phases, const double* line, int n, double* out) {
+// Up-sampling by L: lane p L + j sums phase j over the rows r = p, p + 8/L,
+// ...; row r multiplies window[r], so a step of 8/L rows meets the window
+// samples each repeated L times. Phase j of input i is the pairwise sum of
+// lanes j, L + j, ... times L.
+template <int L>
+[[gnu::always_inline]] inline void upsampleBy(const Phases<L>& phases, const double* line, int n,
+                                              double* out) {
     constexpr int branch = taps / L;
     constexpr int parts = 8 / L;
-    constexpr double gain = L;
+    const double* c = &phases.c[0][0];
     for (int i = 0; i < n; ++i) {
         const double* window = line + taps + 1 + i - branch; // x[i - branch + 1 .. i]
-        double sum[parts][L] = {};                           // partial sums side by side per phase
+        Lanes sum = {};
+#pragma GCC unroll 8
         for (int r = 0; r < branch; r += parts) {
-#pragma GCC unroll 8
-            for (int p = 0; p < parts; ++p)
-#pragma GCC unroll 4
-                for (int j = 0; j < L; ++j)
-                    sum[p][j] += phases.c[r + p][j] * window[r + p];
+            Lanes w, coefficients;
+            std::memcpy(&coefficients, c + r * L, sizeof coefficients);
+            if constexpr (L == 1) {
+                std::memcpy(&w, window + r, sizeof w);
+            } else if constexpr (L == 2) {
+                const double w0 = window[r], w1 = window[r + 1], w2 = window[r + 2],
+                             w3 = window[r + 3];
+                w = Lanes{w0, w0, w1, w1, w2, w2, w3, w3};
+            } else {
+                const double w0 = window[r], w1 = window[r + 1];
+                w = Lanes{w0, w0, w0, w0, w1, w1, w1, w1};
+            }
+            sum += coefficients * w;
         }
-#pragma GCC unroll 4
-        for (int j = 0; j < L; ++j) {
-            double phase[parts];
-#pragma GCC unroll 8
-            for (int p = 0; p < parts; ++p)
-                phase[p] = sum[p][j];
-            out[i * L + j] = pairwise(phase) * gain;
+        if constexpr (L == 4) {
+            const Half phase = __builtin_shufflevector(sum, sum, 0, 1, 2, 3) +
+                               __builtin_shufflevector(sum, sum, 4, 5, 6, 7);
+            const Half y = phase * 4.0;
+            std::memcpy(out + i * L, &y, sizeof y);
+        } else if constexpr (L == 2) {
+            const Lanes pairs = sum + __builtin_shufflevector(sum, sum, 2, 3, 0, 1, 6, 7, 4, 5);
+            const Quarter phase = __builtin_shufflevector(pairs, pairs, 0, 1) +
+                                  __builtin_shufflevector(pairs, pairs, 4, 5);
+            const Quarter y = phase * 2.0;
+            std::memcpy(out + i * L, &y, sizeof y);
+        } else {
+            const Lanes pairs = sum + __builtin_shufflevector(sum, sum, 1, 0, 3, 2, 5, 4, 7, 6);
+            const Lanes quads =
+                pairs + __builtin_shufflevector(pairs, pairs, 2, 3, 0, 1, 6, 7, 4, 5);
+            out[i] = quads[0] + quads[4]; // the gain is 1
         }
     }
 }
 
 // Output i is sum_k h[k] s[i L + L - 1 - k] over the oversampled samples s;
-// `line` holds 64 earlier samples and then the block.
-template <int L> void downsampleBy(const double* line, int n, double* x) {
+// `line` holds 64 earlier samples and then the block. Lane j sums the taps
+// k = j, j + 8, ... .
+template <int L>
+[[gnu::always_inline]] inline void downsampleBy(const double* line, int n, double* x) {
     const double* h = TarvexChannel::us_filter;
     for (int i = 0; i < n; ++i) {
         const double* window = line + i * L + L; // s[i L + L - 64 .. i L + L - 1]
-        double sum[8] = {};
-        for (int k = 0; k < taps; k += 8)
+        Lanes sum = {};
 #pragma GCC unroll 8
-            for (int j = 0; j < 8; ++j)
-                sum[j] += window[k + j] * h[k + j];
-        x[i] = pairwise(sum);
+        for (int k = 0; k < taps; k += 8) {
+            Lanes w, coefficients;
+            std::memcpy(&w, window + k, sizeof w);
+            std::memcpy(&coefficients, h + k, sizeof coefficients);
+            sum += w * coefficients;
+        }
+        const Lanes pairs = sum + __builtin_shufflevector(sum, sum, 1, 0, 3, 2, 5, 4, 7, 6);
+        const Lanes quads = pairs + __builtin_shufflevector(pairs, pairs, 2, 3, 0, 1, 6, 7, 4, 5);
+        x[i] = quads[0] + quads[4];
     }
+}
+
+// Built per instruction set: the lanes fill one or two registers instead of
+// four where the processor has wide ones.
+TARVEX_VECTOR_CLONES void upsample4(const double* line, int n, double* out) {
+    upsampleBy(phases4, line, n, out);
+}
+TARVEX_VECTOR_CLONES void upsample2(const double* line, int n, double* out) {
+    upsampleBy(phases2, line, n, out);
+}
+TARVEX_VECTOR_CLONES void upsample1(const double* line, int n, double* out) {
+    upsampleBy(phases1, line, n, out);
+}
+TARVEX_VECTOR_CLONES void downsample4(const double* line, int n, double* x) {
+    downsampleBy<4>(line, n, x);
+}
+TARVEX_VECTOR_CLONES void downsample2(const double* line, int n, double* x) {
+    downsampleBy<2>(line, n, x);
+}
+TARVEX_VECTOR_CLONES void downsample1(const double* line, int n, double* x) {
+    downsampleBy<1>(line, n, x);
 }
 
 // After a block of n samples the line's last 64 become its history.
@@ -115,18 +161,27 @@ void keepHistory(MonoBuffer& line, int n) {
     std::copy(line.data + n, line.data + n + taps, line.data);
 }
 
-// Scales the block in place and follows its squared-peak envelope, which
-// decays by `decay` per sample and jumps to any higher x^2. A non-finite sample
-// cannot hold the envelope for good: it restarts at 0 after the block.
-void scaleAndTrackPeak(double& envelope, double decay, double scale, double* x, int n) {
-    double e = envelope;
-    for (int i = 0; i < n; ++i) {
-        const double y = x[i] * scale;
-        x[i] = y;
-        e = std::max(flush(e * decay), y * y); // a NaN square leaves it alone
+} // namespace
+
+// Scales each sample and follows the squared-peak envelope of the result,
+// which decays by `decay` per sample and jumps to any higher y^2; a stage for
+// runSeries. A non-finite sample cannot hold the envelope for good: it
+// restarts at 0 after the block.
+struct TarvexChannel::PeakStage {
+    double envelope;
+    double decay;
+    double scale;
+
+    double tick(double x) {
+        const double y = x * scale;
+        envelope = std::max(flush(envelope * decay), y * y); // a NaN square leaves it alone
+        return y;
     }
-    envelope = std::isfinite(e) ? e : 0.0;
-}
+    bool stateFinite() const { return std::isfinite(envelope); }
+    void clearState() { envelope = 0.0; }
+};
+
+namespace {
 
 // Lamp step (step - 1)/3 from the level in dB against three thresholds.
 double indicator(double envelope, double t1, double t2, double t3) {
@@ -266,13 +321,13 @@ void TarvexChannel::Upsample(const double* x, int n) {
     double* out = OversampledBlock();
     switch (osFactor) {
     case 4:
-        upsampleBy(phases4, upHistory.data, n, out);
+        upsample4(upHistory.data, n, out);
         break;
     case 2:
-        upsampleBy(phases2, upHistory.data, n, out);
+        upsample2(upHistory.data, n, out);
         break;
     default:
-        upsampleBy(phases1, upHistory.data, n, out);
+        upsample1(upHistory.data, n, out);
         break;
     }
     keepHistory(upHistory, n);
@@ -281,43 +336,138 @@ void TarvexChannel::Upsample(const double* x, int n) {
 void TarvexChannel::Downsample(double* x, int n) {
     switch (osFactor) {
     case 4:
-        downsampleBy<4>(osBuffer.data, n, x);
+        downsample4(osBuffer.data, n, x);
         break;
     case 2:
-        downsampleBy<2>(osBuffer.data, n, x);
+        downsample2(osBuffer.data, n, x);
         break;
     default:
-        downsampleBy<1>(osBuffer.data, n, x);
+        downsample1(osBuffer.data, n, x);
         break;
     }
     keepHistory(osBuffer, n * osFactor);
 }
 
-void TarvexChannel::process(double* buffer, int n) {
-    if (n < 0) n = 0;
+bool TarvexChannel::Prepare(double* buffer, int n) {
     if (osLength != n * osFactor) {
         osLength = n * osFactor;
         upHistory.Reserve(taps + n);
         osBuffer.Reserve(taps + osLength);
     }
-    if (!channelOn.active) {
-        std::fill(buffer, buffer + n, 0.0);
-        compEnv = 0.0;
-        limEnv = 0.0;
+    if (channelOn.active) return true;
+    std::fill(buffer, buffer + n, 0.0);
+    compEnv = 0.0;
+    limEnv = 0.0;
+    return false;
+}
+
+// The stages run as series (runSeries) while they are settled, so that their
+// recursions overlap; a stage that fades runs on its own.
+bool TarvexChannel::FrontSettled() const {
+    return gainControl.Settled() && (compressor.Settled() || !compressor.bypass.active);
+}
+
+bool TarvexChannel::BackSettled() const {
+    return bass.Settled() && mid.Settled() && treble.Settled() && tubePost.Settled();
+}
+
+template <class Run> void TarvexChannel::WithFront(PeakStage& peak, Run&& run) {
+    if (compressor.bypass.active)
+        run(std::tie(compressor.Current(), peak, gainControl.Current()));
+    else
+        run(std::tie(peak, gainControl.Current()));
+}
+
+template <class Run> void TarvexChannel::WithBack(PeakStage& peak, Run&& run) {
+    run(std::tie(bass.Current(), mid.Current(), treble.Current(), tubePost.Current(), peak));
+}
+
+void TarvexChannel::EndFront(const PeakStage& peak) {
+    compEnv = peak.envelope;
+    if (compressor.bypass.active) compressor.EndSettledBlock();
+}
+
+void TarvexChannel::Front(double* buffer, int n) {
+    PeakStage peak{compEnv, meterDecay, 1.0};
+    if (FrontSettled()) {
+        WithFront(peak, [&](auto stages) {
+            std::apply([&](auto&... s) { runSeries(buffer, n, s...); }, stages);
+        });
+        EndFront(peak);
         return;
     }
     compressor.process(buffer, n);
-    scaleAndTrackPeak(compEnv, meterDecay, 1.0, buffer, n);
+    runSeries(buffer, n, peak);
+    compEnv = peak.envelope;
     gainControl.process(buffer, n);
+}
+
+void TarvexChannel::Back(double* buffer, int n) {
+    PeakStage peak{limEnv, meterDecay, invertGain};
+    if (BackSettled()) {
+        WithBack(peak, [&](auto stages) {
+            std::apply([&](auto&... s) { runSeries(buffer, n, s...); }, stages);
+        });
+    } else {
+        Filter* const tone[] = {&bass, &mid, &treble};
+        processChain(tone, 3, buffer, n);
+        tubePost.process(buffer, n);
+        runSeries(buffer, n, peak);
+    }
+    limEnv = peak.envelope;
+}
+
+void TarvexChannel::process(double* buffer, int n) {
+    if (n < 0) n = 0;
+    if (!Prepare(buffer, n)) return;
+    Front(buffer, n);
     Upsample(buffer, n);
     tubePre.process(OversampledBlock(), osLength);
     Downsample(buffer, n);
-    bass.process(buffer, n);
-    mid.process(buffer, n);
-    treble.process(buffer, n);
-    tubePost.process(buffer, n);
-    scaleAndTrackPeak(limEnv, meterDecay, invertGain, buffer, n);
+    Back(buffer, n);
     channelOn.process(buffer, n); // no dry copy: switching off fades to silence
+}
+
+void TarvexChannel::processPair(TarvexChannel& a, double* x, TarvexChannel& b, double* y, int n) {
+    if (n <= 0 || a.osFactor != b.osFactor || !a.channelOn.active || !b.channelOn.active) {
+        a.process(x, n);
+        b.process(y, n);
+        return;
+    }
+    a.Prepare(x, n);
+    b.Prepare(y, n);
+    if (a.FrontSettled() && b.FrontSettled()) {
+        PeakStage peakA{a.compEnv, a.meterDecay, 1.0}, peakB{b.compEnv, b.meterDecay, 1.0};
+        a.WithFront(peakA, [&](auto stagesA) {
+            b.WithFront(peakB, [&](auto stagesB) { runSeriesPair(x, stagesA, y, stagesB, n); });
+        });
+        a.EndFront(peakA);
+        b.EndFront(peakB);
+    } else {
+        a.Front(x, n);
+        b.Front(y, n);
+    }
+    // The pre-amp tubes gain nothing side by side: each keeps its processor
+    // busy on its own.
+    for (TarvexChannel* c : {&a, &b}) {
+        c->Upsample(c == &a ? x : y, n);
+        c->tubePre.process(c->OversampledBlock(), c->osLength);
+        c->Downsample(c == &a ? x : y, n);
+    }
+    if (a.BackSettled() && b.BackSettled()) {
+        PeakStage peakA{a.limEnv, a.meterDecay, a.invertGain},
+            peakB{b.limEnv, b.meterDecay, b.invertGain};
+        a.WithBack(peakA, [&](auto stagesA) {
+            b.WithBack(peakB, [&](auto stagesB) { runSeriesPair(x, stagesA, y, stagesB, n); });
+        });
+        a.limEnv = peakA.envelope;
+        b.limEnv = peakB.envelope;
+    } else {
+        a.Back(x, n);
+        b.Back(y, n);
+    }
+    a.channelOn.process(x, n);
+    b.channelOn.process(y, n);
 }
 
 double TarvexChannel::CompressorIndicator() const {

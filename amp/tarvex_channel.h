@@ -29,6 +29,9 @@ public:
     // the rate on and runs both tubes until their rate-change fades are over.
     void SetFs(double rate);
     void process(double* buffer, int n);
+    // Two channels over their own blocks, the same as a.process(x, n) and then
+    // b.process(y, n); the stages of both run side by side where they can.
+    static void processPair(TarvexChannel& a, double* x, TarvexChannel& b, double* y, int n);
 
     // Lamp steps 0, 1/3, 2/3 or 1 from the envelopes.
     double CompressorIndicator() const;
@@ -70,4 +73,19 @@ public:
     double compEnv = 0.0;    // squared-peak envelope after the compressor
     double limEnv = 0.0;     // squared-peak envelope at the output
     double meterDecay = 0.0; // per-sample factor of a 100 ms half-life
+
+private:
+    struct PeakStage;
+    // Block-length bookkeeping; false (and a silent block) when switched off.
+    bool Prepare(double* buffer, int n);
+    // Compressor, its envelope and the gain pot; tone filters, power tube and
+    // output envelope. Each runs as one series while its stages are settled.
+    void Front(double* buffer, int n);
+    void Back(double* buffer, int n);
+    bool FrontSettled() const;
+    bool BackSettled() const;
+    // Calls run with a tuple of the settled stages (references).
+    template <class Run> void WithFront(PeakStage& peak, Run&& run);
+    template <class Run> void WithBack(PeakStage& peak, Run&& run);
+    void EndFront(const PeakStage& peak);
 };

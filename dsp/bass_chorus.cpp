@@ -195,6 +195,23 @@ void BassChorus::run(double* left, double* right, const double* wetInL, const do
     double* const lR = lineR;
     bool moving = smoothing;
 
+    // Settled, the phase advances by a fixed step: the voices' sines are taken
+    // ahead for the chunk, so that the tap loop runs without calls.
+    constexpr int voices = P == Path::Mode0 ? 1 : P == Path::Mode1 ? 2 : 4;
+    double sines[voices][chunkLength];
+    if constexpr (P != Path::Smoothing) {
+        const double offsets[4] = {0.0, P == Path::Mode1 ? off180 : off270, off180, off90};
+        double angle = ph;
+        for (int i = 0; i < n; ++i) {
+            angle += inc;
+            sines[0][i] = std::sin(angle);
+            for (int v = 1; v < voices; ++v)
+                sines[v][i] = std::sin(angle + offsets[v]);
+        }
+    }
+    // (sin a + 1) amplitude + base of voice v at sample i.
+    const auto settledDelay = [&](int v, int i) { return (sines[v][i] + 1.0) * amp + base; };
+
     for (int i = 0; i < n; ++i) {
         if constexpr (P == Path::Smoothing) {
             const double c = smoothingCoef;
@@ -212,9 +229,9 @@ void BassChorus::run(double* left, double* right, const double* wetInL, const do
         const auto delayAt = [amp, base](double angle) {
             return (std::sin(angle) + 1.0) * amp + base;
         };
-        const double d0 = delayAt(ph);
 
         if constexpr (P == Path::Smoothing) {
+            const double d0 = delayAt(ph);
             const double wetL = g[0] * tap(lL, w, d0) + g[1] * tap(lL, w, delayAt(ph + off270));
             const double wetR = g[2] * tap(lR, w, d0) + g[3] * tap(lR, w, delayAt(ph + off180)) +
                                 g[4] * tap(lR, w, delayAt(ph + off90));
@@ -226,6 +243,7 @@ void BassChorus::run(double* left, double* right, const double* wetInL, const do
                 left[i] = left[i] * oml + 0.5 * lvl * (wetL + wetR);
             }
         } else if constexpr (P == Path::Mode0) {
+            const double d0 = settledDelay(0, i);
             if constexpr (Stereo) {
                 left[i] = left[i] * oml + tap(lL, w, d0) * lvl;
                 right[i] = right[i] * oml + tap(lR, w, d0) * lvl;
@@ -233,8 +251,8 @@ void BassChorus::run(double* left, double* right, const double* wetInL, const do
                 left[i] = left[i] * oml + lvl * tap(lL, w, d0);
             }
         } else if constexpr (P == Path::Mode1) {
-            const double tL = tap(lL, w, d0);
-            const double tR = tap(lR, w, delayAt(ph + off180));
+            const double tL = tap(lL, w, settledDelay(0, i));
+            const double tR = tap(lR, w, settledDelay(1, i));
             if constexpr (Stereo) {
                 left[i] = left[i] * oml + tL * lvl;
                 right[i] = right[i] * oml + tR * lvl;
@@ -242,10 +260,10 @@ void BassChorus::run(double* left, double* right, const double* wetInL, const do
                 left[i] = left[i] * oml + 0.5 * lvl * (tL + tR);
             }
         } else {
-            const double tL0 = tap(lL, w, d0);
-            const double tL270 = tap(lL, w, delayAt(ph + off270));
-            const double tR180 = tap(lR, w, delayAt(ph + off180));
-            const double tR90 = tap(lR, w, delayAt(ph + off90));
+            const double tL0 = tap(lL, w, settledDelay(0, i));
+            const double tL270 = tap(lL, w, settledDelay(1, i));
+            const double tR180 = tap(lR, w, settledDelay(2, i));
+            const double tR90 = tap(lR, w, settledDelay(3, i));
             if constexpr (Stereo) {
                 left[i] = left[i] * oml + 0.5 * (tL0 + tL270) * lvl;
                 right[i] = right[i] * oml + 0.5 * (tR180 + tR90) * lvl;
@@ -291,13 +309,25 @@ template <bool Stereo> void BassChorus::processBlock(double* left, double* right
         const int m = std::min(chunkLength, n - start);
         double* l = left + start;
         double* r = Stereo ? right + start : nullptr;
-        highPass(highPassL, l, wetInL, m);
-        sanitize(wetInL, m);
         const double* inR = wetInL; // mono: the one filtered signal feeds both lines
-        if constexpr (Stereo) {
-            highPass(highPassR, r, wetInR, m);
+        if (Stereo && highPassL.Settled() && highPassR.Settled()) {
+            // Both sides at once: their recursions overlap.
+            std::copy(l, l + m, wetInL);
+            std::copy(r, r + m, wetInR);
+            Filter* const filterL[] = {&highPassL};
+            Filter* const filterR[] = {&highPassR};
+            processChains(filterL, 1, wetInL, filterR, 1, wetInR, m);
+            sanitize(wetInL, m);
             sanitize(wetInR, m);
             inR = wetInR;
+        } else {
+            highPass(highPassL, l, wetInL, m);
+            sanitize(wetInL, m);
+            if constexpr (Stereo) {
+                highPass(highPassR, r, wetInR, m);
+                sanitize(wetInR, m);
+                inR = wetInR;
+            }
         }
         switch (path) {
         case Path::Smoothing:

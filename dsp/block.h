@@ -6,14 +6,41 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <tuple>
 
 // Denormal flush for values fed back into recursive state: (y + 1e-10) - 1e-10.
 // Magnitudes below about 6.5e-27 become exactly 0; the build never enables
 // fast-math or contraction, so the compiler keeps both operations.
+inline constexpr double flushOffset = 1e-10;
 inline double flush(double y) {
-    constexpr double offset = 1e-10;
-    return (y + offset) - offset;
+    return (y + flushOffset) - flushOffset;
 }
+// Eight doubles side by side (a GCC vector type) for kernels whose lanes
+// compute independently; with LaneFlags (-1 or 0 per lane) as conditions.
+typedef double Lanes __attribute__((vector_size(64)));
+typedef long long LaneFlags __attribute__((vector_size(64)));
+
+// The same flush lane by lane and in place (taken by reference, which keeps
+// wide vectors out of the calling convention).
+[[gnu::always_inline]] inline void flushLanes(Lanes& y) {
+    y = (y + flushOffset) - flushOffset;
+}
+
+// Kernels over vectors of doubles are built for several instruction sets and
+// the loader picks the widest the processor offers. Lane arithmetic is plain
+// IEEE double without contraction, so every build gives the same results.
+// Kernels whose eight lanes only pay off in one 512-bit register (they
+// shuffle across lanes or pick lanes out) skip AVX2, where the baseline build
+// of them is faster.
+// ThreadSanitizer's runtime is not up yet when the loader runs the clones'
+// resolvers, so thread-sanitized builds take the baseline kernels.
+#if defined(__SANITIZE_THREAD__)
+#define TARVEX_VECTOR_CLONES
+#define TARVEX_WIDE_CLONES
+#else
+#define TARVEX_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#define TARVEX_WIDE_CLONES __attribute__((target_clones("avx512f", "default")))
+#endif
 
 // On/off settings: off below 0.5, on otherwise (a NaN reads as on).
 inline bool readSwitch(double value) {
@@ -61,6 +88,12 @@ inline bool smoothTowards(double& current, double target, double coefficient) {
     return false;
 }
 
+// A non-finite sample must not leave a set's state poisoned forever: a set
+// whose state is no longer finite restarts from rest after the block.
+template <class Set> inline void recoverState(Set& set) {
+    if (!set.stateFinite()) set.clearState();
+}
+
 // Lazily computed coefficients in two sets with a hold-then-linear cross-fade.
 //
 // Setters only store settings and raise `dirty`. At the start of a block with
@@ -88,6 +121,9 @@ public:
     bool dirty = false; // settings changed since currentSet was computed
 
     void SetFs(double fs) { fadeStep = 1.0 / (seconds * fs); }
+    // No fade running and no change pending: process() runs the current set
+    // alone and BeginBlock() does nothing.
+    bool Settled() const { return !crossfading && !dirty; }
     void Swap() {
         currentSet = otherSet;
         otherSet = 1 - currentSet;
@@ -170,10 +206,8 @@ public:
     }
 
 private:
-    // A non-finite sample must not leave its state poisoned forever: a set
-    // whose state is no longer finite restarts from rest after the block.
     template <class Set> static const Set& Recover(Set& set) {
-        if (!set.stateFinite()) set.clearState();
+        recoverState(set);
         return set;
     }
 
@@ -197,4 +231,52 @@ inline bool blockFinite(const double* x, int n) {
     for (; i < n; ++i)
         s0 += x[i];
     return std::isfinite((s0 + s1) + (s2 + s3));
+}
+
+// Settled coefficient sets of several blocks in series (each a set as
+// CoefficientFade runs them), processed sample by sample across the series so
+// that their recursions overlap in the processor. The result is the same as
+// running each set over the block in turn, as each block's process() does
+// while it is settled: every set works in a local copy and is written back
+// recovered after the block.
+template <class... Sets> void runSeries(double* x, int n, Sets&... sets) {
+    std::tuple<Sets...> local(sets...);
+    std::apply(
+        [x, n](Sets&... s) {
+            for (int i = 0; i < n; ++i) {
+                double v = x[i];
+                ((v = s.tick(v)), ...);
+                x[i] = v;
+            }
+            (recoverState(s), ...);
+        },
+        local);
+    std::tie(sets...) = local;
+}
+
+// Two independent series over two blocks side by side: runSeries(x, n, a...)
+// and runSeries(y, n, b...), with the recursions of both in one loop.
+template <class... A, class... B>
+void runSeriesPair(double* x, std::tuple<A&...> a, double* y, std::tuple<B&...> b, int n) {
+    std::tuple<A...> localA(a);
+    std::tuple<B...> localB(b);
+    std::apply(
+        [&](A&... sa) {
+            std::apply(
+                [&](B&... sb) {
+                    for (int i = 0; i < n; ++i) {
+                        double u = x[i], v = y[i];
+                        ((u = sa.tick(u)), ...);
+                        ((v = sb.tick(v)), ...);
+                        x[i] = u;
+                        y[i] = v;
+                    }
+                    (recoverState(sa), ...);
+                    (recoverState(sb), ...);
+                },
+                localB);
+        },
+        localA);
+    a = localA;
+    b = localB;
 }

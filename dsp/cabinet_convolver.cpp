@@ -1,9 +1,11 @@
 #include "dsp/cabinet_convolver.h"
 
+#include "dsp/block.h"
 #include "dsp/fft.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -13,10 +15,25 @@
 namespace {
 
 // y[i] = sum over t = 0 .. taps-1 of h[t] x[i - t] for i < count, the terms
-// added in ascending t from zero; SSE2 runs two outputs per register with the
-// same operations in the same order, so the results are identical.
-inline void directSums(double* y, const double* h, int taps, const double* x, int count) {
+// added in ascending t from zero. Sixteen, eight or two outputs run side by
+// side in vector lanes with the same operations in the same order, so the
+// results are identical; built per instruction set.
+TARVEX_VECTOR_CLONES void directSums(double* y, const double* h, int taps, const double* x,
+                                     int count) {
     int i = 0;
+    for (; i + 16 <= count; i += 16) { // two independent sums per tap
+        Lanes s0 = {}, s1 = {};
+        for (int t = 0; t < taps; ++t) {
+            const double ht = h[t];
+            Lanes p0, p1;
+            std::memcpy(&p0, x + i - t, sizeof p0);
+            std::memcpy(&p1, x + i + 8 - t, sizeof p1);
+            s0 += ht * p0;
+            s1 += ht * p1;
+        }
+        std::memcpy(y + i, &s0, sizeof s0);
+        std::memcpy(y + i + 8, &s1, sizeof s1);
+    }
 #if defined(__SSE2__)
     for (; i + 8 <= count; i += 8) {
         __m128d s0 = _mm_setzero_pd(), s1 = s0, s2 = s0, s3 = s0;
@@ -64,10 +81,26 @@ inline __m128d complexProduct(const double* x, const double* h) {
 // pairs at offsets j .. end-1 (step 2), stored at a + j. For pairs (a, b) and
 // (c, d) the sums of (ac, ad) and of (bd, bc) run separately and meet at the
 // end as (sum ac - sum bd, sum ad + sum bc): two independent sums per pair.
-inline void complexSums(double* a, const double* const* x, const double* const* h, int count, int j,
-                        int end) {
+// Four pairs at a time in a vector of lanes, then two, then one, all with the
+// same operations in the same order; built per instruction set.
+TARVEX_WIDE_CLONES void complexSums(double* a, const double* const* x, const double* const* h,
+                                    int count, int j, int end) {
+    constexpr LaneFlags negateLow = {INT64_MIN, 0, INT64_MIN, 0, INT64_MIN, 0, INT64_MIN, 0};
+    for (; j + 8 <= end; j += 8) {
+        Lanes direct = {}, cross = {};
+        for (int p = 1; p < count; ++p) {
+            Lanes xv, hv;
+            std::memcpy(&xv, x[p] + j, sizeof xv);
+            std::memcpy(&hv, h[p] + j, sizeof hv);
+            direct += __builtin_shufflevector(xv, xv, 0, 0, 2, 2, 4, 4, 6, 6) * hv;
+            cross += __builtin_shufflevector(xv, xv, 1, 1, 3, 3, 5, 5, 7, 7) *
+                     __builtin_shufflevector(hv, hv, 1, 0, 3, 2, 5, 4, 7, 6);
+        }
+        const Lanes sum = direct + (Lanes)((LaneFlags)cross ^ negateLow);
+        std::memcpy(a + j, &sum, sizeof sum);
+    }
 #if defined(__SSE2__)
-    const __m128d negateLow = _mm_set_pd(0.0, -0.0);
+    const __m128d negateLow2 = _mm_set_pd(0.0, -0.0);
     for (; j + 4 <= end; j += 4) {
         __m128d direct0 = _mm_setzero_pd(), cross0 = direct0, direct1 = direct0, cross1 = direct0;
         for (int p = 1; p < count; ++p) {
@@ -80,8 +113,8 @@ inline void complexSums(double* a, const double* const* x, const double* const* 
             cross1 =
                 _mm_add_pd(cross1, _mm_mul_pd(_mm_unpackhi_pd(x1, x1), _mm_shuffle_pd(h1, h1, 1)));
         }
-        _mm_store_pd(a + j, _mm_add_pd(direct0, _mm_xor_pd(cross0, negateLow)));
-        _mm_store_pd(a + j + 2, _mm_add_pd(direct1, _mm_xor_pd(cross1, negateLow)));
+        _mm_store_pd(a + j, _mm_add_pd(direct0, _mm_xor_pd(cross0, negateLow2)));
+        _mm_store_pd(a + j + 2, _mm_add_pd(direct1, _mm_xor_pd(cross1, negateLow2)));
     }
     for (; j < end; j += 2) {
         __m128d direct = _mm_setzero_pd(), cross = direct;
@@ -91,7 +124,7 @@ inline void complexSums(double* a, const double* const* x, const double* const* 
             cross =
                 _mm_add_pd(cross, _mm_mul_pd(_mm_unpackhi_pd(xv, xv), _mm_shuffle_pd(hv, hv, 1)));
         }
-        _mm_store_pd(a + j, _mm_add_pd(direct, _mm_xor_pd(cross, negateLow)));
+        _mm_store_pd(a + j, _mm_add_pd(direct, _mm_xor_pd(cross, negateLow2)));
     }
 #else
     for (; j < end; j += 2) {

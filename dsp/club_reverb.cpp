@@ -1,5 +1,6 @@
 #include "dsp/club_reverb.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -90,19 +91,28 @@ void ClubReverb::SetFs(double rate) {
 
 template <bool SanitizeInput> void ClubReverb::run(double* left, double* right, int n) {
     const bool glide = smoothing; // tested once per block
-    for (int i = 0; i < n; ++i) {
-        if (glide) smoothing = smoothTowards(currentGain, targetGain, smoothingCoef);
-        const double dryL = left[i];
-        const double dryR = right[i];
-        double l = dryL;
-        double r = dryR;
-        if constexpr (SanitizeInput) {
-            if (!std::isfinite(l)) l = 0.0;
-            if (!std::isfinite(r)) r = 0.0;
+    // The reverb runs over stretches of the block (its elements then keep
+    // their state in registers); the return gain glides sample by sample.
+    constexpr int stretch = 256;
+    double wetL[stretch], wetR[stretch];
+    for (int start = 0; start < n; start += stretch) {
+        const int m = std::min(stretch, n - start);
+        double* l = left + start;
+        double* r = right + start;
+        for (int i = 0; i < m; ++i) {
+            wetL[i] = l[i];
+            wetR[i] = r[i];
+            if constexpr (SanitizeInput) {
+                if (!std::isfinite(wetL[i])) wetL[i] = 0.0;
+                if (!std::isfinite(wetR[i])) wetR[i] = 0.0;
+            }
         }
-        reverb.process(&l, &r, 1); // one sample per call
-        left[i] = l * currentGain + dryL;
-        right[i] = r * currentGain + dryR;
+        reverb.process(wetL, wetR, m);
+        for (int i = 0; i < m; ++i) {
+            if (glide) smoothing = smoothTowards(currentGain, targetGain, smoothingCoef);
+            l[i] = wetL[i] * currentGain + l[i];
+            r[i] = wetR[i] * currentGain + r[i];
+        }
     }
 }
 

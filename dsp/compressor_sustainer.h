@@ -68,6 +68,12 @@ public:
     void process(double* x, int n);
     // Linked stereo: max(|left|, |right|) drives one envelope per set.
     void process(double* left, double* right, int n);
+    // On, with no fade running and no change pending: the mono process() then
+    // runs the current set and calls EndSettledBlock() (so the set may run in
+    // a series, see runSeries, followed by EndSettledBlock()).
+    bool Settled() const { return bypass.SettledOn() && fade.Settled(); }
+    CompressorStage& Current() { return sets[fade.currentSet]; }
+    void EndSettledBlock() { FollowIdleEnvelope(false); }
 
     CompressorSustainerParameters parameters;
     double fs = 0.0;

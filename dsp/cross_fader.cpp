@@ -80,8 +80,9 @@ void CrossFader::Update() {
 }
 
 void CrossFader::process(double* a, double* b, double* out, int n) {
-    gainA.process(a, n);
-    gainB.process(b, n);
+    Filter* const first[] = {&gainA};
+    Filter* const second[] = {&gainB};
+    processChains(first, 1, a, second, 1, b, n); // side by side: their recursions overlap
     for (int i = 0; i < n; ++i)
         out[i] = a[i] + b[i];
 }

@@ -77,10 +77,9 @@ void CrossoverLR4::process(const double* in, double* low, double* high, int n) {
         low[i] = x;
         high[i] = x;
     }
-    lowPass1.process(low, n);
-    lowPass2.process(low, n);
-    highPass1.process(high, n);
-    highPass2.process(high, n);
+    Filter* const lows[] = {&lowPass1, &lowPass2}; // fused, side by side: their recursions overlap
+    Filter* const highs[] = {&highPass1, &highPass2};
+    processChains(lows, 2, low, highs, 2, high, n);
 }
 
 void CrossoverLR4::Grow(int n) {
@@ -96,10 +95,9 @@ void CrossoverLR4::process(const double* in, int n) {
     highLeft.Set(in, n);
     count = n;
     if (n == 0) return;
-    lowPass1.process(lowLeft.data, n);
-    lowPass2.process(lowLeft.data, n);
-    highPass1.process(highLeft.data, n);
-    highPass2.process(highLeft.data, n);
+    Filter* const lows[] = {&lowPass1, &lowPass2};
+    Filter* const highs[] = {&highPass1, &highPass2};
+    processChains(lows, 2, lowLeft.data, highs, 2, highLeft.data, n);
 }
 
 void CrossoverLR4::process(const double* left, const double* right, int n) {

@@ -1,6 +1,8 @@
 #include "dsp/filter.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 // Gains whose linear factor would leave the double range are refused; so are
@@ -208,28 +210,297 @@ void Filter::process(double* left, double* right, int n) {
     bypass.process(left, right, n);
 }
 
-void processChain(Filter* const* filters, int count, double* x, int n) {
-    constexpr int maxFused = 16;
-    bool fused = count <= maxFused;
-    for (int k = 0; fused && k < count; ++k)
-        fused = filters[k]->Settled();
-    if (!fused) {
-        for (int k = 0; k < count; ++k)
-            filters[k]->process(x, n);
-        return;
-    }
-    FilterSection sections[maxFused];
-    for (int k = 0; k < count; ++k)
+namespace {
+
+// K settled sections over one block, sample by sample across the group. The
+// group size is a template argument so that the sections live in locals and
+// their histories stay in registers.
+template <int K> void runSettled(Filter* const* filters, double* x, int n) {
+    FilterSection sections[K];
+    for (int k = 0; k < K; ++k)
         sections[k] = filters[k]->sets[filters[k]->fade.currentSet];
     for (int i = 0; i < n; ++i) {
         double v = x[i];
-        for (int k = 0; k < count; ++k)
+#pragma GCC unroll 4
+        for (int k = 0; k < K; ++k)
             v = sections[k].tick(v);
         x[i] = v;
     }
-    for (int k = 0; k < count; ++k) {
+    for (int k = 0; k < K; ++k) {
         FilterSection& section = sections[k];
         if (!section.stateFinite()) section.clearState();
         filters[k]->sets[filters[k]->fade.currentSet] = section;
     }
+}
+
+// A run of settled sections as a wavefront across vector lanes: section k
+// sits in lane first + k (the run ends in the last lane) and at step t works
+// on sample t - k, with the output that lane first + k - 1 produced at step
+// t - 1 as its input. One step of lane arithmetic so advances the whole run
+// by one sample, and each section still sees its own samples in order with
+// the same operations, so the results are those of processing the sections
+// one after another. Lanes before `first` are padding. The first and last
+// count - 1 steps, while the wave fills and drains, leave idle lanes as they
+// were.
+
+// Lane conditions come from these tables by position, and lanes are chosen
+// by bit operations: vector compares and selects would be lowered lane by
+// lane in the kernels built for several instruction sets. A window of eight
+// entries from fromLane + 24 - a + 8 v marks the lanes 8 v + j >= a; from
+// untilLane + 24 - b + 8 v the lanes 8 v + j <= b (for up to 24 lanes).
+constexpr long long fromLane[48] = {0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,
+                                    0,  0,  0,  0,  0,  0,  0,  0,  -1, -1, -1, -1, -1, -1, -1, -1,
+                                    -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+constexpr long long untilLane[49] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                     -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0,
+                                     0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,
+                                     0,  0,  0,  0,  0,  0,  0,  0,  0,  0};
+
+// The mask of lanes lo..hi of vector v.
+[[gnu::always_inline]] inline void lanesBetween(LaneFlags& mask, int lo, int hi, int v) {
+    LaneFlags from, until;
+    std::memcpy(&from, fromLane + 24 - lo + 8 * v, sizeof from);
+    std::memcpy(&until, untilLane + 24 - hi + 8 * v, sizeof until);
+    mask = from & until;
+}
+
+// a where the mask is set, b elsewhere, bit for bit.
+[[gnu::always_inline]] inline void select(Lanes& out, const LaneFlags& mask, const Lanes& a,
+                                          const Lanes& b) {
+    out = (Lanes)(((LaneFlags)a & mask) | ((LaneFlags)b & ~mask));
+}
+
+template <int NV> struct Wavefront {
+    static constexpr int lanes = 8 * NV;
+    Lanes c1[NV], c2[NV], b0[NV], b1[NV], b2[NV];
+    Lanes x1[NV], x2[NV], y1[NV], y2[NV];
+    LaneFlags input; // the lane of section 0, which takes the input
+    int first = 0;
+    int count = 0;
+
+    // One step at time t; Masked for the steps that have idle lanes.
+    template <bool Masked> [[gnu::always_inline]] void Step(double in, int t, int n) {
+        Lanes xin[NV];
+        const Lanes fresh = {in, in, in, in, in, in, in, in};
+        const Lanes shifted = __builtin_shufflevector(y1[0], y1[0], 0, 0, 1, 2, 3, 4, 5, 6);
+        select(xin[0], input, fresh, shifted);
+#pragma GCC unroll 2
+        for (int v = 1; v < NV; ++v)
+            xin[v] = __builtin_shufflevector(y1[v - 1], y1[v], 7, 8, 9, 10, 11, 12, 13, 14);
+        // The lanes whose section has its sample t - section in [0, n).
+        const int lo = first + std::max(0, t - n + 1), hi = first + std::min(count - 1, t);
+#pragma GCC unroll 3
+        for (int v = 0; v < NV; ++v) {
+            Lanes y =
+                c1[v] * y1[v] + c2[v] * y2[v] + b0[v] * xin[v] + b1[v] * x1[v] + b2[v] * x2[v];
+            flushLanes(y);
+            if constexpr (Masked) {
+                LaneFlags busy;
+                lanesBetween(busy, lo, hi, v);
+                select(y2[v], busy, y1[v], y2[v]);
+                select(y1[v], busy, y, y1[v]);
+                select(x2[v], busy, x1[v], x2[v]);
+                select(x1[v], busy, xin[v], x1[v]);
+            } else {
+                y2[v] = y1[v];
+                y1[v] = y;
+                x2[v] = x1[v];
+                x1[v] = xin[v];
+            }
+        }
+    }
+
+    [[gnu::always_inline]] void Run(Filter* const* filters, int filterCount, double* x, int n) {
+        count = filterCount;
+        first = lanes - count;
+        // Each vector built in registers from its lanes' sections (padding
+        // lanes read a section at rest).
+        static const FilterSection rest{};
+        const FilterSection* lane[lanes];
+        for (int g = 0; g < lanes; ++g)
+            lane[g] = g < first ? &rest : &filters[g - first]->Current();
+        const auto gather = [&lane](Lanes(&out)[NV], double FilterSection::*field) {
+            for (int v = 0; v < NV; ++v) {
+                const FilterSection* const* l = lane + 8 * v;
+                out[v] = Lanes{l[0]->*field, l[1]->*field, l[2]->*field, l[3]->*field,
+                               l[4]->*field, l[5]->*field, l[6]->*field, l[7]->*field};
+            }
+        };
+        gather(c1, &FilterSection::c1);
+        gather(c2, &FilterSection::c2);
+        gather(b0, &FilterSection::b0);
+        gather(b1, &FilterSection::b1);
+        gather(b2, &FilterSection::b2);
+        gather(x1, &FilterSection::x1);
+        gather(x2, &FilterSection::x2);
+        gather(y1, &FilterSection::y1);
+        gather(y2, &FilterSection::y2);
+        lanesBetween(input, first, first, 0);
+
+        const int steps = n + count - 1;
+        const int filled = std::min(count - 1, steps);
+        int t = 0;
+        for (; t < filled; ++t) // filling: no output yet
+            Step<true>(t < n ? x[t] : 0.0, t, n);
+        for (; t < n; ++t) {
+            Step<false>(x[t], t, n);
+            x[t - count + 1] = y1[NV - 1][7];
+        }
+        for (; t < steps; ++t) { // draining
+            Step<true>(0.0, t, n);
+            x[t - count + 1] = y1[NV - 1][7];
+        }
+
+        for (int k = 0; k < count; ++k) {
+            const int v = (first + k) / 8, j = (first + k) % 8;
+            FilterSection& s = filters[k]->Current();
+            s.x1 = x1[v][j];
+            s.x2 = x2[v][j];
+            s.y1 = y1[v][j];
+            s.y2 = y2[v][j];
+            recoverState(s);
+        }
+    }
+};
+
+// Runs of this many sections or more go through the wavefront.
+constexpr int wavefrontFrom = 5;
+
+// The longest run of settled filters processChain fuses.
+constexpr int maxRun = 24;
+
+// A run of settled filters in groups of two to four (one alone only when the
+// run is one filter): four recursions overlap without running out of
+// registers, and a lone section waits on its own recursion every sample.
+void runGroups(Filter* const* filters, int count, double* x, int n) {
+    while (count > 0) {
+        const int group = count <= 4 ? count : count % 4 == 1 || count % 4 == 2 ? 3 : 4;
+        switch (group) {
+        case 1:
+            runSettled<1>(filters, x, n);
+            break;
+        case 2:
+            runSettled<2>(filters, x, n);
+            break;
+        case 3:
+            runSettled<3>(filters, x, n);
+            break;
+        default:
+            runSettled<4>(filters, x, n);
+            break;
+        }
+        filters += group;
+        count -= group;
+    }
+}
+
+__attribute__((target("avx512f"))) void runWavefront(Filter* const* filters, int count, double* x,
+                                                     int n) {
+    if (count <= 8)
+        Wavefront<1>().Run(filters, count, x, n);
+    else if (count <= 16)
+        Wavefront<2>().Run(filters, count, x, n);
+    else
+        Wavefront<3>().Run(filters, count, x, n);
+}
+
+// A run of settled filters (at most maxRun). Long runs advance as a wavefront
+// where eight lanes fill one register; with narrower registers the
+// wavefront's vectors spill and the groups are faster.
+void runSettled(Filter* const* filters, int count, double* x, int n) {
+    if (count >= wavefrontFrom && __builtin_cpu_supports("avx512f"))
+        runWavefront(filters, count, x, n);
+    else
+        runGroups(filters, count, x, n);
+}
+
+// Two groups over their own blocks side by side, as runSettled<KA> on x and
+// runSettled<KB> on y.
+template <int KA, int KB>
+void runSettledPair(Filter* const* a, double* x, Filter* const* b, double* y, int n) {
+    FilterSection sa[KA], sb[KB];
+    for (int k = 0; k < KA; ++k)
+        sa[k] = a[k]->sets[a[k]->fade.currentSet];
+    for (int k = 0; k < KB; ++k)
+        sb[k] = b[k]->sets[b[k]->fade.currentSet];
+    for (int i = 0; i < n; ++i) {
+        double u = x[i], v = y[i];
+        for (int k = 0; k < KA; ++k)
+            u = sa[k].tick(u);
+        for (int k = 0; k < KB; ++k)
+            v = sb[k].tick(v);
+        x[i] = u;
+        y[i] = v;
+    }
+    for (int k = 0; k < KA; ++k) {
+        if (!sa[k].stateFinite()) sa[k].clearState();
+        a[k]->sets[a[k]->fade.currentSet] = sa[k];
+    }
+    for (int k = 0; k < KB; ++k) {
+        if (!sb[k].stateFinite()) sb[k].clearState();
+        b[k]->sets[b[k]->fade.currentSet] = sb[k];
+    }
+}
+
+// The working filters of a chain into `out` (at most `room`); false when one
+// of them is not settled or there are more than `room`.
+bool settledWorking(Filter* const* filters, int count, Filter** out, int room, int& working) {
+    working = 0;
+    for (int k = 0; k < count; ++k) {
+        if (!filters[k]->bypass.active) continue;
+        if (!filters[k]->Settled() || working == room) return false;
+        out[working++] = filters[k];
+    }
+    return true;
+}
+
+} // namespace
+
+void processChain(Filter* const* filters, int count, double* x, int n) {
+    // Runs of settled filters are fused; a filter that is off passes the block
+    // untouched and is left out, one that fades or has a change pending runs
+    // on its own between the runs.
+    Filter* run[maxRun];
+    int length = 0;
+    for (int k = 0; k < count; ++k) {
+        Filter* f = filters[k];
+        if (!f->bypass.active) continue;
+        if (f->Settled()) {
+            if (length == maxRun) {
+                runSettled(run, length, x, n);
+                length = 0;
+            }
+            run[length++] = f;
+            continue;
+        }
+        runSettled(run, length, x, n);
+        length = 0;
+        f->process(x, n);
+    }
+    runSettled(run, length, x, n);
+}
+
+void processChains(Filter* const* a, int countA, double* x, Filter* const* b, int countB, double* y,
+                   int n) {
+    Filter *workingA[2], *workingB[2];
+    int ka = 0, kb = 0;
+    if (settledWorking(a, countA, workingA, 2, ka) && settledWorking(b, countB, workingB, 2, kb) &&
+        ka > 0 && kb > 0) {
+        switch (ka * 4 + kb) {
+        case 5:
+            runSettledPair<1, 1>(workingA, x, workingB, y, n);
+            return;
+        case 6:
+            runSettledPair<1, 2>(workingA, x, workingB, y, n);
+            return;
+        case 9:
+            runSettledPair<2, 1>(workingA, x, workingB, y, n);
+            return;
+        default:
+            runSettledPair<2, 2>(workingA, x, workingB, y, n);
+            return;
+        }
+    }
+    processChain(a, countA, x, n);
+    processChain(b, countB, y, n);
 }

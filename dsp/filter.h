@@ -87,10 +87,8 @@ public:
 
     // On, with no fade running and no change pending: process() then only
     // runs the current section.
-    bool Settled() const {
-        return bypass.active && bypass.state != 0 && !bypass.fading && !fade.crossfading &&
-               !fade.dirty;
-    }
+    bool Settled() const { return bypass.SettledOn() && fade.Settled(); }
+    FilterSection& Current() { return sets[fade.currentSet]; }
 
     FilterParameters parameters;
     double fs = 0.0;
@@ -99,8 +97,16 @@ public:
     SoftBypass bypass;
 };
 
-// Runs filters[0..count) one after another over one block, in place. While
-// every filter is settled the sections run sample by sample across the whole
-// chain, so that their recursions overlap in the processor; the result is the
-// same as calling process() on each filter in turn.
+// Runs filters[0..count) one after another over one block, in place. Settled
+// filters next to each other run sample by sample across the run, so that
+// their recursions overlap in the processor; filters that are off are skipped
+// and the others process on their own. The result is the same as calling
+// process() on each filter in turn.
 void processChain(Filter* const* filters, int count, double* x, int n);
+
+// Two independent chains, each over its own block: the same as processChain
+// on a and x, then on b and y. While every filter of both is settled or off
+// and neither has more than two working filters, both run side by side
+// sample by sample (short chains alone wait on their recursions).
+void processChains(Filter* const* a, int countA, double* x, Filter* const* b, int countB, double* y,
+                   int n);

@@ -43,16 +43,11 @@ public:
     // Silences the reverb: buffers, positions, one-pole states, last outputs.
     void clear_buffers();
 
-    void process(double* left, double* right, int n) {
-#ifndef NDEBUG
-        processCalls.fetch_add(1, std::memory_order_relaxed);
-#endif
-        for (int i = 0; i < n; ++i)
-            tick(left[i], right[i]);
-#ifndef NDEBUG
-        processCalls.fetch_sub(1, std::memory_order_relaxed);
-#endif
-    }
+    // Both channels in place. Per sample pair: the mono sum in = (left +
+    // right) / 2 feeds every comb (process_LBCF), each bank's outputs are
+    // summed in order and run through its all-passes (process_FBFFCF) in
+    // order, and the width matrix and mix form the output pair.
+    void process(double* left, double* right, int n);
 
     // True when every comb and all-pass state is finite.
     bool stateFinite() const;
@@ -77,24 +72,6 @@ public:
     static constexpr double allpassFeedback = 0.5;
 
 private:
-    void tick(double& left, double& right) {
-        const double leftIn = left;
-        const double rightIn = right;
-        const double in = (leftIn + rightIn) * 0.5;
-        double sumL = 0.0;
-        double sumR = 0.0;
-        for (auto& comb : combL)
-            sumL += comb.process_LBCF(in);
-        for (auto& comb : combR)
-            sumR += comb.process_LBCF(in);
-        for (auto& allpass : allpassL)
-            sumL = allpass.process_FBFFCF(sumL);
-        for (auto& allpass : allpassR)
-            sumR = allpass.process_FBFFCF(sumR);
-        left = (sumL * wet1 + sumR * wet2) * wet + leftIn * dry;
-        right = (sumR * wet1 + sumL * wet2) * wet + rightIn * dry;
-    }
-
     // Calls of process() running, counted in debug builds only (the member
     // exists in every build so that the class layout never depends on it).
     std::atomic<int> processCalls{0};

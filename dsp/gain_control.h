@@ -77,6 +77,10 @@ public:
     void Update();
 
     void process(double* x, int n);
+    // No fade running and no change pending: process() then only runs the
+    // current set (so the set may run in a series, see runSeries).
+    bool Settled() const { return fade.Settled(); }
+    GainControlSection& Current() { return sets[fade.currentSet]; }
     // The current set alone, no fade and no flush: a change applies at once.
     void process_iphone(double* x, int n);
 

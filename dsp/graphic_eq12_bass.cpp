@@ -82,6 +82,14 @@ void GraphicEQ12Bass::process(double* x, int n) {
     bypass.process(x, n);
 }
 
+bool GraphicEQ12Bass::AppendSeries(Filter** chain, int& count) {
+    if (!bypass.active) return true;
+    if (!bypass.SettledOn()) return false;
+    for (Stage& stage : stages)
+        chain[count++] = &stage.left;
+    return true;
+}
+
 void GraphicEQ12Bass::process(double* left, double* right, int n) {
     if (!bypass.active) return;
     bypass.senddry(left, right, n);

@@ -29,6 +29,12 @@ public:
 
     void process(double* x, int n);
     void process(double* left, double* right, int n);
+    // For an owner that runs the mono chain fused with filters of its own:
+    // unless the block fades on or off, the mono process() is exactly its
+    // working filters run in series (processChain), and they are appended to
+    // chain[count..] (none while the block is off). Returns false, appending
+    // nothing, while it fades: then only process() gives the right result.
+    bool AppendSeries(Filter** chain, int& count);
 
     struct Stage {
         Filter left;

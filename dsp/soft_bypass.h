@@ -39,6 +39,9 @@ public:
         dryR.Reserve(n);
     }
 
+    // On with no fade running: senddry() and process() do nothing.
+    bool SettledOn() const { return active && state != 0 && !fading; }
+
     void process(double* out, int n);
     void process(double* left, double* right, int n);
 

@@ -149,6 +149,10 @@ public:
     void Update();
 
     void process(double* buffer, int n);
+    // On, with no fade running and no change pending: process() then only
+    // runs the current set (so the set may run in a series, see runSeries).
+    bool Settled() const { return bypass.SettledOn() && fade.Settled(); }
+    TubeStage& Current() { return sets[fade.currentSet]; }
 
     // The static transfer curve from the settings, feedback ignored.
     double Function(double x) const;

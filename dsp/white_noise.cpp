@@ -59,8 +59,17 @@ void WhiteNoise::process(double* x, int n) {
     const double amplitude = 2.0 * level;
     TRanrotWGenerator& random = *generator;
     // Product and sum in extended precision, rounded to double when stored.
-    for (int i = 0; i < n; ++i)
-        x[i] = static_cast<double>(x[i] + (random.Random() - 0.5L) * amplitude);
+    if (random.layout == TRanrotWGenerator::ExtendedLittleEndian) {
+        // k (amplitude 2^-63) is the same real number as (Random() - 0.5)
+        // amplitude, so it rounds the same; the scaling by 2^-63 is exact.
+        const long double step = static_cast<long double>(amplitude) * 0x1p-63L;
+        for (int i = 0; i < n; ++i)
+            x[i] =
+                static_cast<double>(x[i] + static_cast<long double>(random.CenteredDraw()) * step);
+    } else {
+        for (int i = 0; i < n; ++i)
+            x[i] = static_cast<double>(x[i] + (random.Random() - 0.5L) * amplitude);
+    }
     bypass.process(x, n);
 }
 
@@ -71,7 +80,13 @@ void WhiteNoise::output(double* x, int n) {
     bypass.senddry(x, n);
     const double amplitude = 2.0 * level;
     TRanrotWGenerator& random = *generator;
-    for (int i = 0; i < n; ++i)
-        x[i] = static_cast<double>((random.Random() - 0.5L) * amplitude);
+    if (random.layout == TRanrotWGenerator::ExtendedLittleEndian) {
+        const long double step = static_cast<long double>(amplitude) * 0x1p-63L; // as in process()
+        for (int i = 0; i < n; ++i)
+            x[i] = static_cast<double>(static_cast<long double>(random.CenteredDraw()) * step);
+    } else {
+        for (int i = 0; i < n; ++i)
+            x[i] = static_cast<double>((random.Random() - 0.5L) * amplitude);
+    }
     bypass.process(x, n);
 }

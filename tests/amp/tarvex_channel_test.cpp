@@ -2,12 +2,14 @@
 // definitions, rate bands, setting mappings, on/off, lamps, block-length
 // independence and bad samples.
 #include "amp/tarvex_channel.h"
+#include "dsp/block.h"
 #include "support/allocation_counter.h"
 #include "support/signals.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -313,6 +315,103 @@ TEST(TarvexChannelProcessing, BlockLengthChangesKeepTheOutputContinuousAndAlloca
         const auto steady = run(false);
         EXPECT_EQ(run(true), steady) << fs;
         EXPECT_GT(peak(steady), 0.1);
+    }
+}
+
+namespace {
+
+// The channel's chain run block by block through its members' own process()
+// calls, as the channel defines it: compressor, compressor envelope, gain pot,
+// resamplers around the pre-amp tube, tone filters, power tube, polarity with
+// the output envelope, on/off.
+void referenceProcess(TarvexChannel& c, double* x, int n) {
+    if (c.osLength != n * c.osFactor) {
+        c.osLength = n * c.osFactor;
+        c.upHistory.Reserve(taps + n);
+        c.osBuffer.Reserve(taps + c.osLength);
+    }
+    if (!c.channelOn.active) {
+        std::fill(x, x + n, 0.0);
+        c.compEnv = c.limEnv = 0.0;
+        return;
+    }
+    const auto envelope = [&](double& e, double scale) {
+        double v = e;
+        for (int i = 0; i < n; ++i) {
+            x[i] *= scale;
+            v = std::max(flush(v * c.meterDecay), x[i] * x[i]);
+        }
+        e = std::isfinite(v) ? v : 0.0;
+    };
+    c.compressor.process(x, n);
+    envelope(c.compEnv, 1.0);
+    c.gainControl.process(x, n);
+    c.Upsample(x, n);
+    c.tubePre.process(c.OversampledBlock(), c.osLength);
+    c.Downsample(x, n);
+    c.bass.process(x, n);
+    c.mid.process(x, n);
+    c.treble.process(x, n);
+    c.tubePost.process(x, n);
+    envelope(c.limEnv, c.invertGain);
+    c.channelOn.process(x, n);
+}
+
+} // namespace
+
+TEST(TarvexChannelProcessing, FusedAndSideBySideStagesEqualTheBlocksOneByOne) {
+    // Two channels processed as a pair, a twin pair each on its own, and a
+    // reference pair through the members' own process() calls, with setting
+    // changes (fades) on either side, the compressor and a channel switched
+    // off and on, odd block lengths and a bad sample.
+    TarvexChannel pair[2], alone[2], reference[2];
+    for (int c = 0; c < 2; ++c) {
+        for (TarvexChannel* channel : {&pair[c], &alone[c], &reference[c]}) {
+            channel->SetFs(48000.0);
+            channel->SetParameter(1, c == 1 ? 1.0 : 0.0);
+            channel->SetParameter(11, 0.8 - 0.3 * c); // drive
+            channel->SetParameter(2, c == 0 ? 1.0 : 0.0);
+        }
+    }
+    const auto change = [&](int c, int index, double value) {
+        for (TarvexChannel* channel : {&pair[c], &alone[c], &reference[c]})
+            channel->SetParameter(index, value);
+    };
+    std::mt19937 random(4);
+    std::uniform_int_distribution<int> blockSize(0, 400);
+    for (int block = 0; block < 90; ++block) {
+        if (block == 10) change(0, 7, 0.9);  // bass: a tone filter fades
+        if (block == 14) change(1, 5, 0.3);  // gain pot
+        if (block == 20) change(1, 2, 1.0);  // compressor on
+        if (block == 30) change(0, 11, 0.2); // drive: the power tube fades
+        if (block == 40) change(0, 0, 0.0);  // channel off ...
+        if (block == 60) change(0, 0, 1.0);  // ... and on again
+        if (block == 70) change(1, 6, 0.0);  // boost: the pre-amp tube fades
+        const int n = blockSize(random);
+        auto a = bassNote(n, 48000.0, 30 + static_cast<unsigned>(block));
+        auto b = bassNote(n, 48000.0, 130 + static_cast<unsigned>(block));
+        if (block == 50 && n > 3) b[3] = kNaN;
+        auto a1 = a, b1 = b, a2 = a, b2 = b;
+        TarvexChannel::processPair(pair[0], a.data(), pair[1], b.data(), n);
+        alone[0].process(a1.data(), n);
+        alone[1].process(b1.data(), n);
+        referenceProcess(reference[0], a2.data(), n);
+        referenceProcess(reference[1], b2.data(), n);
+        for (int i = 0; i < n; ++i) {
+            const size_t k = static_cast<size_t>(i);
+            ASSERT_TRUE(std::memcmp(&a[k], &a2[k], sizeof(double)) == 0) << block << " " << i;
+            ASSERT_TRUE(std::memcmp(&a1[k], &a2[k], sizeof(double)) == 0) << block << " " << i;
+            ASSERT_TRUE(std::memcmp(&b[k], &b2[k], sizeof(double)) == 0) << block << " " << i;
+            ASSERT_TRUE(std::memcmp(&b1[k], &b2[k], sizeof(double)) == 0) << block << " " << i;
+        }
+        for (int c = 0; c < 2; ++c) {
+            ASSERT_EQ(pair[c].compEnv, reference[c].compEnv) << block;
+            ASSERT_EQ(alone[c].limEnv, reference[c].limEnv) << block;
+            ASSERT_EQ(pair[c].compressor.sets[0].envelope,
+                      reference[c].compressor.sets[0].envelope);
+            ASSERT_EQ(pair[c].compressor.sets[1].envelope,
+                      reference[c].compressor.sets[1].envelope);
+        }
     }
 }
 

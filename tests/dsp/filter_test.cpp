@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <complex>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -414,32 +415,96 @@ TEST(FilterProcessing, NothingIsAllocatedOnceWarmedUpAtTheLargestBlock) {
 }
 
 TEST(FilterChain, EqualsProcessingTheFiltersOneAfterAnother) {
-    const FilterParameters settings[3] = {{true, FilterType::Peak, 100.0, 0.5, 6.0},
-                                          {true, FilterType::HighShelf, 3000.0, 0.7071, -4.0},
-                                          {true, FilterType::HighPass1, 30.0, 1.0, 0.0}};
-    Filter fused[3], sequential[3];
-    for (int k = 0; k < 3; ++k) {
-        fused[k].SetParameters(settings[k]);
-        sequential[k].SetParameters(settings[k]);
+    // Twenty filters, so that settled runs of many lengths form around the
+    // ones that fade or are off.
+    constexpr int count = 20;
+    const int types[] = {FilterType::Peak, FilterType::HighShelf, FilterType::HighPass1,
+                         FilterType::LowPass, FilterType::LowShelf1};
+    Filter fused[count], sequential[count];
+    Filter* chain[count];
+    for (int k = 0; k < count; ++k) {
+        const FilterParameters p{true, types[k % 5], 60.0 * (k + 1), 0.5 + 0.1 * k, 6.0 - 0.5 * k};
+        fused[k].SetParameters(p);
+        sequential[k].SetParameters(p);
+        chain[k] = &fused[k];
     }
-    Filter* chain[3] = {&fused[0], &fused[1], &fused[2]};
-    for (int block = 0; block < 40; ++block) {
-        if (block == 10) // one filter fading: the chain falls back to one by one
-            for (Filter* f : {&fused[1], &sequential[1]})
-                f->SetParameter(4, 2.0);
-        if (block == 20)
-            for (Filter* f : {&fused[2], &sequential[2]})
-                f->SetParameter(0, 0.0);
+    const auto change = [&](int k, int index, double value) {
+        fused[k].SetParameter(index, value);
+        sequential[k].SetParameter(index, value);
+    };
+    for (int block = 0; block < 60; ++block) {
+        if (block == 10) change(1, 4, 2.0); // one filter fading: runs on either side
+        if (block == 12) change(6, 2, 900.0);
+        if (block == 20) change(2, 0, 0.0); // switched off: fades out, then is skipped
+        if (block == 24) change(9, 0, 0.0);
+        if (block == 40) change(2, 0, 1.0);
+        const int n = block == 15 ? 0 : block == 16 ? 3 : 333 - block;
         auto a = noise(333, 20 + static_cast<unsigned>(block));
         if (block == 30) a[5] = kNaN; // recovery after the block, as in process()
+        if (block > 50)               // silence: zero signs and flushed tails
+            for (size_t i = 0; i < a.size(); ++i)
+                a[i] = i % 2 ? -0.0 : 0.0;
         auto b = a;
-        processChain(chain, 3, a.data(), 333);
+        processChain(chain, count, a.data(), n);
         for (Filter& f : sequential)
-            f.process(b.data(), 333);
+            f.process(b.data(), n);
         for (size_t i = 0; i < a.size(); ++i)
-            ASSERT_TRUE(a[i] == b[i] || (std::isnan(a[i]) && std::isnan(b[i])))
+            ASSERT_TRUE(std::memcmp(&a[i], &b[i], sizeof a[i]) == 0 ||
+                        (std::isnan(a[i]) && std::isnan(b[i])))
                 << "block " << block << " sample " << i;
+        for (int k = 0; k < count; ++k) {
+            const FilterSection& f = fused[k].sets[fused[k].fade.currentSet];
+            const FilterSection& g = sequential[k].sets[sequential[k].fade.currentSet];
+            const double histories[2][4] = {{f.x1, f.x2, f.y1, f.y2}, {g.x1, g.x2, g.y1, g.y2}};
+            ASSERT_EQ(std::memcmp(histories[0], histories[1], sizeof histories[0]), 0)
+                << "block " << block << " filter " << k;
+        }
     }
     EXPECT_TRUE(fused[0].Settled());
-    EXPECT_FALSE(fused[2].bypass.active);
+    EXPECT_TRUE(fused[2].Settled());
+    EXPECT_FALSE(fused[9].bypass.active);
+}
+
+TEST(FilterChain, TwoChainsSideBySideEqualProcessingEachInTurn) {
+    // Chains of one to three filters (three working ones never run side by
+    // side), with fades, a filter switched off and a bad sample on one side.
+    for (int countA = 1; countA <= 3; ++countA) {
+        for (int countB = 1; countB <= 3; ++countB) {
+            Filter pairA[3], pairB[3], aloneA[3], aloneB[3];
+            Filter *chainA[3], *chainB[3];
+            for (int k = 0; k < 3; ++k) {
+                const FilterParameters pa{true, FilterType::LowPass, 300.0 * (k + 1), 0.7071, 0.0};
+                const FilterParameters pb{true, FilterType::HighPass, 200.0 * (k + 1), 0.9, -2.0};
+                pairA[k].SetParameters(pa);
+                aloneA[k].SetParameters(pa);
+                pairB[k].SetParameters(pb);
+                aloneB[k].SetParameters(pb);
+                chainA[k] = &pairA[k];
+                chainB[k] = &pairB[k];
+            }
+            for (int block = 0; block < 30; ++block) {
+                if (block == 8)
+                    for (Filter* f : {&pairB[0], &aloneB[0]})
+                        f->SetParameter(2, 250.0);
+                if (block == 12)
+                    for (Filter* f : {&pairA[countA - 1], &aloneA[countA - 1]})
+                        f->SetParameter(0, 0.0);
+                auto x = noise(200, 50 + static_cast<unsigned>(block));
+                auto y = noise(200, 90 + static_cast<unsigned>(block));
+                if (block == 20) y[7] = kInfinity;
+                auto xAlone = x, yAlone = y;
+                processChains(chainA, countA, x.data(), chainB, countB, y.data(), 200);
+                for (int k = 0; k < countA; ++k)
+                    aloneA[k].process(xAlone.data(), 200);
+                for (int k = 0; k < countB; ++k)
+                    aloneB[k].process(yAlone.data(), 200);
+                for (size_t i = 0; i < x.size(); ++i) {
+                    ASSERT_EQ(x[i], xAlone[i]) << countA << countB << " block " << block;
+                    ASSERT_TRUE(y[i] == yAlone[i] || (std::isnan(y[i]) && std::isnan(yAlone[i])))
+                        << countA << countB << " block " << block << " sample " << i;
+                }
+            }
+            EXPECT_TRUE(pairB[0].Settled());
+        }
+    }
 }

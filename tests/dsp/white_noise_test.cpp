@@ -105,6 +105,29 @@ TEST(WhiteNoise, OutputReplacesTheBlockByTheSameNoise) {
     EXPECT_EQ(x, expectedNoise(std::vector<double>(3000, 0.0), 1.0));
 }
 
+TEST(WhiteNoise, EverySampleIsTheExtendedPrecisionSumRoundedOnceToDouble) {
+    // Levels from subnormal to overflowing (2 level is infinite for the
+    // largest), with inputs of zero, near one (where the rounding of the
+    // extended sum to double decides the last bit) and near the level.
+    const double levels[] = {
+        0.25,  3.1622776601683794e-08, 1.2345 * 0x1p-53, -0.37, 1e-300, 4.9e-324,
+        1e300, 1.7976931348623157e308};
+    for (double level : levels) {
+        WhiteNoise adding, replacing;
+        adding.SetParameter(1, level);
+        replacing.SetParameter(1, level);
+        auto input = noise(3000, 43);
+        for (size_t i = 0; i < input.size(); ++i)
+            input[i] = i % 3 == 0 ? 0.0 : i % 3 == 1 ? 1.0 + input[i] : level * input[i];
+        auto x = input;
+        processInBlocks([&](double* p, int n) { adding.process(p, n); }, x, 61);
+        EXPECT_EQ(x, expectedNoise(input, level)) << "level " << level;
+        std::vector<double> y(3000);
+        replacing.output(y.data(), 3000);
+        EXPECT_EQ(y, expectedNoise(std::vector<double>(3000, 0.0), level)) << "level " << level;
+    }
+}
+
 TEST(WhiteNoise, NothingIsAllocatedOnceWarmedUpAtTheLargestBlock) {
     WhiteNoise noiseBlock;
     std::vector<double> x(2048, 0.0);
