@@ -152,7 +152,7 @@ Tarvex::Tarvex() {
 }
 
 void Tarvex::SetFs(double rate) {
-    if (!(rate > 0.0) || rate == fs) return;
+    if (!isNewRate(rate, fs)) return;
     fs = rate;
     meterDecay = std::pow(0.5, 1.0 / (0.1 * fs)); // 100 ms half-life
     power.SetFs(fs);

@@ -40,7 +40,7 @@ bool TarvexCabinet::SetCabinet(int c) {
 void TarvexCabinet::SetFs(double rate) {
     // An infinite rate would stall the filters' fades and break their
     // coefficients: refused like zero, negative and NaN.
-    if (!(rate > 0.0) || !std::isfinite(rate) || rate == requestedFs.load()) return;
+    if (!isNewRate(rate, requestedFs.load())) return;
     requestedFs.store(rate);
     // The reload of the chosen response, from the new group.
     unsigned present = request.load();

@@ -262,7 +262,7 @@ void TarvexChannel::SetParameter(int index, double value) {
 
 void TarvexChannel::SetFs(double rate) {
     // An infinite rate would stop the meters and every fade for good.
-    if (!(rate > 0.0 && std::isfinite(rate)) || rate == fs) return;
+    if (!isNewRate(rate, fs)) return;
     fs = rate;
     meterDecay = std::pow(0.5, 1.0 / (0.1 * fs));
 

@@ -152,7 +152,7 @@ void BassChorus::SetParameters(BassChorusParameters p) {
 }
 
 void BassChorus::SetFs(double rate) {
-    if (!(rate > 0.0) || !std::isfinite(rate) || rate == fs) return;
+    if (!isNewRate(rate, fs)) return;
     fs = rate;
     bypass.SetFs(fs);
     highPassL.SetFs(fs);

@@ -62,6 +62,12 @@ inline bool readChoice(double value, int highest, int& choice) {
     return true;
 }
 
+// Sample rates: a block takes a new rate only when it is positive and finite
+// (an infinite rate would stall every fade) and differs from the present one.
+inline bool isNewRate(double rate, double current) {
+    return rate > 0.0 && std::isfinite(rate) && rate != current;
+}
+
 // Stores value in field when it differs; returns whether it did. A NaN always
 // differs, so callers test their range first.
 template <class T> inline bool storeIfChanged(T& field, T value) {

@@ -157,21 +157,22 @@ double finiteOrZero(double v) {
 
 // Fills one partition of `size` taps into the second half of a frame of 2
 // size values (mono, real) starting at response index i; returns the next i.
-int fillRealPartition(double* spec, const double* taps, int i, int length, int size, double scale) {
-    std::fill(spec, spec + size, 0.0);
+int fillRealPartition(double* spectra, const double* taps, int i, int length, int size,
+                      double scale) {
+    std::fill(spectra, spectra + size, 0.0);
     for (int t = 0; t < size; ++t, ++i)
-        spec[size + t] = i < length ? scale * finiteOrZero(taps[i]) : 0.0;
+        spectra[size + t] = i < length ? scale * finiteOrZero(taps[i]) : 0.0;
     return i;
 }
 
 // The same for a stereo pair as complex values left + i right (4 size doubles).
-int fillComplexPartition(double* spec, const double* left, const double* right, int i, int length,
-                         int size, double scale) {
-    std::fill(spec, spec + 2 * size, 0.0);
+int fillComplexPartition(double* spectra, const double* left, const double* right, int i,
+                         int length, int size, double scale) {
+    std::fill(spectra, spectra + 2 * size, 0.0);
     for (int t = 0; t < size; ++t, ++i) {
         const bool inside = i < length;
-        spec[2 * (size + t)] = inside ? scale * finiteOrZero(left[i]) : 0.0;
-        spec[2 * (size + t) + 1] = inside ? scale * finiteOrZero(right[i]) : 0.0;
+        spectra[2 * (size + t)] = inside ? scale * finiteOrZero(left[i]) : 0.0;
+        spectra[2 * (size + t) + 1] = inside ? scale * finiteOrZero(right[i]) : 0.0;
     }
     return i;
 }
@@ -312,7 +313,7 @@ void CabinetConvolver::MonoShare(Stage& s, int first, int count) {
     const int partitions = s.partitions;
     for (int p = 1; p < partitions; ++p) {
         X[p] = s.slot[p + 1];
-        H[p] = s.spec + p * s.stride;
+        H[p] = s.spectra + p * s.stride;
     }
     double* a = s.acc;
     int j = lo;
@@ -336,7 +337,7 @@ void CabinetConvolver::MonoShare(Stage& s, int first, int count) {
 void CabinetConvolver::EndMonoBlock(Stage& s) {
     const int n = 2 * s.size;
     double* X = s.slot[1];
-    const double* H = s.spec;
+    const double* H = s.spectra;
     double* a = s.acc;
     rdft(n, 1, X, s.work);
     a[0] += X[0] * H[0];
@@ -360,7 +361,7 @@ void CabinetConvolver::StereoShare(Stage& s, int first, int count) {
     }
     for (int p = 1; p < s.partitions; ++p) {
         const double* X = s.slot[p + 1];
-        const double* H = s.spec + p * s.stride;
+        const double* H = s.spectra + p * s.stride;
         double* acc = s.acc;
         int k = first;
         if (k == 0) {
@@ -384,7 +385,7 @@ void CabinetConvolver::StereoShare(Stage& s, int first, int count) {
 void CabinetConvolver::EndStereoBlock(Stage& s) {
     const int S = s.size;
     double* X = s.slot[1];
-    const double* H = s.spec;
+    const double* H = s.spectra;
     double* acc = s.acc;
     rdft(2 * S, 1, X, s.work);
     acc[0] += X[0] * H[0];

@@ -84,7 +84,7 @@ public:
 private:
     // One stage's arrays and running position, copied into locals for a call.
     struct Stage {
-        double* spec;
+        double* spectra;
         int stride;
         double** slot;
         double* acc;

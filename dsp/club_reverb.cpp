@@ -81,7 +81,7 @@ void ClubReverb::Update() {
 }
 
 void ClubReverb::SetFs(double rate) {
-    if (!(rate > 0.0) || !std::isfinite(rate) || rate == fs) return;
+    if (!isNewRate(rate, fs)) return;
     fs = rate;
     reverb.SetFs(fs);
     bypass.SetFs(fs);

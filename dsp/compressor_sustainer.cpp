@@ -79,7 +79,7 @@ void CompressorSustainer::SetParameters(CompressorSustainerParameters p) {
 }
 
 void CompressorSustainer::SetFs(double rate) {
-    if (!(rate > 0.0 && std::isfinite(rate)) || rate == fs) return;
+    if (!isNewRate(rate, fs)) return;
     fs = rate;
     bypass.SetFs(fs);
     fade.dirty = true;

@@ -50,7 +50,7 @@ void CrossFader::SetParameters(CrossFaderParameters p) {
 }
 
 void CrossFader::SetFs(double rate) {
-    if (!(rate > 0.0) || rate == fs) return;
+    if (!isNewRate(rate, fs)) return;
     fs = rate;
     gainA.SetFs(rate);
     gainB.SetFs(rate);

@@ -58,7 +58,7 @@ void CrossoverLR4::SetParameters(CrossoverLR4Parameters p) {
 }
 
 void CrossoverLR4::SetFs(double rate) {
-    if (!(rate > 0.0) || rate == fs) return;
+    if (!isNewRate(rate, fs)) return;
     fs = rate;
     for (Filter* f : {&lowPass1, &lowPass2, &highPass1, &highPass2})
         f->SetFs(rate);

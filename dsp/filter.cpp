@@ -71,7 +71,7 @@ void Filter::SetParameters(FilterParameters p) {
 }
 
 void Filter::SetFs(double rate) {
-    if (!(rate > 0.0) || rate == fs) return;
+    if (!isNewRate(rate, fs)) return;
     fs = rate;
     if (parameters.frequency >= 0.5 * fs) parameters.frequency = 0.499 * fs;
     bypass.SetFs(fs);

@@ -21,7 +21,7 @@ Freeverb::Freeverb() {
 }
 
 void Freeverb::SetFs(double rate) {
-    if (!(rate > 0.0) || !std::isfinite(rate) || rate == fs) return;
+    if (!isNewRate(rate, fs)) return;
 #ifndef NDEBUG
     assert(processCalls.load(std::memory_order_relaxed) == 0 &&
            "Freeverb::SetFs must not overlap process");

@@ -63,7 +63,7 @@ GraphicEQ12BassParameters GraphicEQ12Bass::GetParameters() const {
 }
 
 void GraphicEQ12Bass::SetFs(double rate) {
-    if (!(rate > 0.0) || rate == fs) return;
+    if (!isNewRate(rate, fs)) return;
     for (Stage& stage : stages) {
         stage.left.SetFs(rate);
         stage.right.SetFs(rate);

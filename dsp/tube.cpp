@@ -179,7 +179,7 @@ void Tube::SetParameters(TubeParameters p) {
 
 void Tube::SetFs(double rate) {
     // An infinite rate would stop every fade for good.
-    if (!(rate > 0.0 && std::isfinite(rate)) || rate == fs) return;
+    if (!isNewRate(rate, fs)) return;
     fs = rate;
     if (parameters.feedbackFrequency >= 0.5 * fs) parameters.feedbackFrequency = 0.499 * fs;
     bypass.SetFs(fs);

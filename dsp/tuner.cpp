@@ -41,7 +41,7 @@ int Tuner::HistoryCapacityFor(double rate) {
 }
 
 void Tuner::SetFs(double rate) {
-    if (!(rate > 0.0) || !std::isfinite(rate) || rate == fs) return;
+    if (!isNewRate(rate, fs)) return;
     // Grows only: entries measured at a higher earlier rate still fit.
     const int needed = HistoryCapacityFor(rate);
     if (needed > historyCapacity) {

@@ -48,7 +48,7 @@ void WhiteNoise::SetParameters(WhiteNoiseParameters p) {
 }
 
 void WhiteNoise::SetFs(double rate) {
-    if (!(rate > 0.0) || rate == fs) return;
+    if (!isNewRate(rate, fs)) return;
     fs = rate;
     bypass.SetFs(rate);
 }

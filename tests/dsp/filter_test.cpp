@@ -303,7 +303,7 @@ TEST(FilterSetters, RateChangesPullTheFrequencyBelowHalfTheRate) {
 TEST(FilterSetters, RejectedRatesChangeNothing) {
     Filter filter;
     settle(filter);
-    for (double rejected : {0.0, -44100.0, kNaN, 44100.0})
+    for (double rejected : {0.0, -44100.0, kNaN, kInfinity, 44100.0})
         filter.SetFs(rejected);
     EXPECT_EQ(filter.fs, 44100.0);
     EXPECT_FALSE(filter.fade.dirty);
