@@ -1,26 +1,10 @@
 #include "amp/tarvex.h"
 
+#include "amp/meter.h"
 #include "dsp/block.h"
 #include "dsp/mapping.h"
 
 #include <cmath>
-
-namespace {
-
-// Squared-peak envelope with the shared flush; returns the updated envelope.
-inline double followPeak(double envelope, double decay, double square) {
-    envelope = flush(envelope * decay);
-    return square >= envelope ? square : envelope;
-}
-
-// Four indicator steps from 10 log10 of an envelope: above 0, -9 and -20 dB.
-double indicatorStep(double envelope) {
-    const double level = 10.0 * std::log10(envelope);
-    const int step = level > 0.0 ? 4 : level > -9.0 ? 3 : level > -20.0 ? 2 : 1;
-    return iposition(step, 4);
-}
-
-} // namespace
 
 Tarvex::Tarvex() {
     power.SetState(1.0);
@@ -222,8 +206,8 @@ void Tarvex::process(double* in, double* outLeft, double* outRight, int n) {
 }
 
 double Tarvex::InputIndicator() const {
-    return indicatorStep(inEnv);
+    return indicatorStep(inEnv, 0.0, -9.0, -20.0);
 }
 double Tarvex::OutputIndicator() const {
-    return indicatorStep(outEnv);
+    return indicatorStep(outEnv, 0.0, -9.0, -20.0);
 }

@@ -1,5 +1,6 @@
 #include "amp/tarvex_channel.h"
 
+#include "amp/meter.h"
 #include "dsp/block.h"
 #include "dsp/mapping.h"
 
@@ -174,23 +175,12 @@ struct TarvexChannel::PeakStage {
 
     double tick(double x) {
         const double y = x * scale;
-        envelope = std::max(flush(envelope * decay), y * y); // a NaN square leaves it alone
+        envelope = followPeak(envelope, decay, y * y);
         return y;
     }
     bool stateFinite() const { return std::isfinite(envelope); }
     void clearState() { envelope = 0.0; }
 };
-
-namespace {
-
-// Lamp step (step - 1)/3 from the level in dB against three thresholds.
-double indicator(double envelope, double t1, double t2, double t3) {
-    const double level = 10.0 * std::log10(envelope);
-    const int step = level > t1 ? 4 : level > t2 ? 3 : level > t3 ? 2 : 1;
-    return iposition(step, 4);
-}
-
-} // namespace
 
 TarvexChannel::TarvexChannel() {
     channelOn.SetState(1.0);
@@ -471,9 +461,9 @@ void TarvexChannel::processPair(TarvexChannel& a, double* x, TarvexChannel& b, d
 }
 
 double TarvexChannel::CompressorIndicator() const {
-    return indicator(compEnv, 0.0, -9.0, -20.0);
+    return indicatorStep(compEnv, 0.0, -9.0, -20.0);
 }
 
 double TarvexChannel::LimiterIndicator() const {
-    return indicator(limEnv, -1.0, -6.0, -20.0);
+    return indicatorStep(limEnv, -1.0, -6.0, -20.0);
 }
