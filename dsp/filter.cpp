@@ -218,7 +218,7 @@ namespace {
 template <int K> void runSettled(Filter* const* filters, double* x, int n) {
     FilterSection sections[K];
     for (int k = 0; k < K; ++k)
-        sections[k] = filters[k]->sets[filters[k]->fade.currentSet];
+        sections[k] = filters[k]->Current();
     for (int i = 0; i < n; ++i) {
         double v = x[i];
 #pragma GCC unroll 4
@@ -227,9 +227,8 @@ template <int K> void runSettled(Filter* const* filters, double* x, int n) {
         x[i] = v;
     }
     for (int k = 0; k < K; ++k) {
-        FilterSection& section = sections[k];
-        if (!section.stateFinite()) section.clearState();
-        filters[k]->sets[filters[k]->fade.currentSet] = section;
+        recoverState(sections[k]);
+        filters[k]->Current() = sections[k];
     }
 }
 
@@ -420,9 +419,9 @@ template <int KA, int KB>
 void runSettledPair(Filter* const* a, double* x, Filter* const* b, double* y, int n) {
     FilterSection sa[KA], sb[KB];
     for (int k = 0; k < KA; ++k)
-        sa[k] = a[k]->sets[a[k]->fade.currentSet];
+        sa[k] = a[k]->Current();
     for (int k = 0; k < KB; ++k)
-        sb[k] = b[k]->sets[b[k]->fade.currentSet];
+        sb[k] = b[k]->Current();
     for (int i = 0; i < n; ++i) {
         double u = x[i], v = y[i];
         for (int k = 0; k < KA; ++k)
@@ -433,12 +432,12 @@ void runSettledPair(Filter* const* a, double* x, Filter* const* b, double* y, in
         y[i] = v;
     }
     for (int k = 0; k < KA; ++k) {
-        if (!sa[k].stateFinite()) sa[k].clearState();
-        a[k]->sets[a[k]->fade.currentSet] = sa[k];
+        recoverState(sa[k]);
+        a[k]->Current() = sa[k];
     }
     for (int k = 0; k < KB; ++k) {
-        if (!sb[k].stateFinite()) sb[k].clearState();
-        b[k]->sets[b[k]->fade.currentSet] = sb[k];
+        recoverState(sb[k]);
+        b[k]->Current() = sb[k];
     }
 }
 

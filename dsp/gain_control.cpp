@@ -210,5 +210,5 @@ void GainControl::process_iphone(double* x, int n) {
     GainControlSection& s = sets[fade.currentSet];
     for (int i = 0; i < n; ++i)
         x[i] = s.tickUnflushed(x[i]);
-    if (!s.stateFinite()) s.clearState(); // as in the faded path
+    recoverState(s); // as in the faded path
 }
