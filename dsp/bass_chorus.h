@@ -83,6 +83,5 @@ private:
     template <Path P, bool Stereo>
     void run(double* left, double* right, const double* wetInL, const double* wetInR, int n);
     template <bool Stereo> void processBlock(double* left, double* right, int n);
-    bool smoothStep();
     void wrapPhase();
 };
