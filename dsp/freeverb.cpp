@@ -27,15 +27,11 @@ void Freeverb::SetFs(double rate) {
            "Freeverb::SetFs must not overlap process");
 #endif
     fs = rate;
+    // The decay and damping in force before the change stay in force.
     for (int k = 0; k < combCount; ++k)
-        combL[k].setup_LBCF(0.0, 0.0, closest_prime(combLengthL[k] * fs / 44100.0));
+        combL[k].setup_LBCF(decay, damping, closest_prime(combLengthL[k] * fs / 44100.0));
     for (int k = 0; k < combCount; ++k)
-        combR[k].setup_LBCF(0.0, 0.0, closest_prime(combLengthR[k] * fs / 44100.0));
-    setdecay(decay);
-    // The damping in force before the change stays in force.
-    for (auto* bank : {combL, combR})
-        for (int k = 0; k < combCount; ++k)
-            bank[k].setd(damping);
+        combR[k].setup_LBCF(decay, damping, closest_prime(combLengthR[k] * fs / 44100.0));
     for (int k = 0; k < allpassCount; ++k)
         allpassL[k].setup_FBFFCF(allpassFeedback, closest_prime(allpassLengthL[k] * fs / 44100.0));
     for (int k = 0; k < allpassCount; ++k)
