@@ -407,13 +407,17 @@ void TarvexChannel::Back(double* buffer, int n) {
     limEnv = peak.envelope;
 }
 
+void TarvexChannel::PreAmp(double* buffer, int n) {
+    Upsample(buffer, n);
+    tubePre.process(OversampledBlock(), osLength);
+    Downsample(buffer, n);
+}
+
 void TarvexChannel::process(double* buffer, int n) {
     if (n < 0) n = 0;
     if (!Prepare(buffer, n)) return;
     Front(buffer, n);
-    Upsample(buffer, n);
-    tubePre.process(OversampledBlock(), osLength);
-    Downsample(buffer, n);
+    PreAmp(buffer, n);
     Back(buffer, n);
     channelOn.process(buffer, n); // no dry copy: switching off fades to silence
 }
@@ -439,11 +443,8 @@ void TarvexChannel::processPair(TarvexChannel& a, double* x, TarvexChannel& b, d
     }
     // The pre-amp tubes gain nothing side by side: each keeps its processor
     // busy on its own.
-    for (TarvexChannel* c : {&a, &b}) {
-        c->Upsample(c == &a ? x : y, n);
-        c->tubePre.process(c->OversampledBlock(), c->osLength);
-        c->Downsample(c == &a ? x : y, n);
-    }
+    a.PreAmp(x, n);
+    b.PreAmp(y, n);
     if (a.BackSettled() && b.BackSettled()) {
         PeakStage peakA{a.limEnv, a.meterDecay, a.invertGain},
             peakB{b.limEnv, b.meterDecay, b.invertGain};

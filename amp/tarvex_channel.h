@@ -82,6 +82,8 @@ private:
     // output envelope. Each runs as one series while its stages are settled.
     void Front(double* buffer, int n);
     void Back(double* buffer, int n);
+    // The pre-amp tube at the oversampled rate, between the resamplers.
+    void PreAmp(double* buffer, int n);
     bool FrontSettled() const;
     bool BackSettled() const;
     // Calls run with a tuple of the settled stages (references).
