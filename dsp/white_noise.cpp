@@ -53,23 +53,29 @@ void WhiteNoise::SetFs(double rate) {
     bypass.SetFs(rate);
 }
 
-void WhiteNoise::process(double* x, int n) {
-    if (!bypass.active) return;
-    bypass.senddry(x, n);
+template <bool Replace> void WhiteNoise::Generate(double* x, int n) {
     const double amplitude = 2.0 * level;
     TRanrotWGenerator& random = *generator;
     // Product and sum in extended precision, rounded to double when stored.
+    const auto store = [x](int i, long double noise) {
+        x[i] = static_cast<double>(Replace ? noise : x[i] + noise);
+    };
     if (random.layout == TRanrotWGenerator::ExtendedLittleEndian) {
         // k (amplitude 2^-63) is the same real number as (Random() - 0.5)
         // amplitude, so it rounds the same; the scaling by 2^-63 is exact.
         const long double step = static_cast<long double>(amplitude) * 0x1p-63L;
         for (int i = 0; i < n; ++i)
-            x[i] =
-                static_cast<double>(x[i] + static_cast<long double>(random.CenteredDraw()) * step);
+            store(i, static_cast<long double>(random.CenteredDraw()) * step);
     } else {
         for (int i = 0; i < n; ++i)
-            x[i] = static_cast<double>(x[i] + (random.Random() - 0.5L) * amplitude);
+            store(i, (random.Random() - 0.5L) * amplitude);
     }
+}
+
+void WhiteNoise::process(double* x, int n) {
+    if (!bypass.active) return;
+    bypass.senddry(x, n);
+    Generate<false>(x, n);
     bypass.process(x, n);
 }
 
@@ -78,15 +84,6 @@ void WhiteNoise::output(double* x, int n) {
     for (int i = 0; i < n; ++i)
         x[i] = 0.0;
     bypass.senddry(x, n);
-    const double amplitude = 2.0 * level;
-    TRanrotWGenerator& random = *generator;
-    if (random.layout == TRanrotWGenerator::ExtendedLittleEndian) {
-        const long double step = static_cast<long double>(amplitude) * 0x1p-63L; // as in process()
-        for (int i = 0; i < n; ++i)
-            x[i] = static_cast<double>(static_cast<long double>(random.CenteredDraw()) * step);
-    } else {
-        for (int i = 0; i < n; ++i)
-            x[i] = static_cast<double>((random.Random() - 0.5L) * amplitude);
-    }
+    Generate<true>(x, n);
     bypass.process(x, n);
 }

@@ -36,4 +36,8 @@ public:
     double fs = 44100.0;
     SoftBypass bypass;
     std::unique_ptr<TRanrotWGenerator> generator;
+
+private:
+    // Adds the next n numbers' noise to x, or with Replace writes it alone.
+    template <bool Replace> void Generate(double* x, int n);
 };
