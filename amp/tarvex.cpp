@@ -23,54 +23,14 @@ Tarvex::Tarvex() {
     TarvexParameters markers{};
     markers.power = false;
     markers.mode = -1;
-    markers.crossover_frequency = -1.0;
     markers.invertB_enable = false;
     markers.channel_select = -1;
     markers.compressorA_enable = markers.boostA_enable = false;
     markers.compressorB_enable = markers.boostB_enable = false;
     markers.chorus_enable = markers.reverb_enable = markers.eq_enable = false;
     markers.cabinet = -1;
-    for (double* field : {&markers.compressorA_amount,
-                          &markers.compressorA_attack,
-                          &markers.gainA,
-                          &markers.bassA,
-                          &markers.midsA,
-                          &markers.midsA_frequency,
-                          &markers.trebleA,
-                          &markers.driveA,
-                          &markers.clippingA,
-                          &markers.compressorB_amount,
-                          &markers.compressorB_attack,
-                          &markers.gainB,
-                          &markers.bassB,
-                          &markers.midsB,
-                          &markers.midsB_frequency,
-                          &markers.trebleB,
-                          &markers.driveB,
-                          &markers.clippingB,
-                          &markers.mixAB,
-                          &markers.chorus_level,
-                          &markers.chorus_speed,
-                          &markers.chorus_cutoff,
-                          &markers.reverb_level,
-                          &markers.reverb_decay,
-                          &markers.reverb_damping,
-                          &markers.eq_band1,
-                          &markers.eq_band2,
-                          &markers.eq_band3,
-                          &markers.eq_band4,
-                          &markers.eq_band5,
-                          &markers.eq_band6,
-                          &markers.eq_band7,
-                          &markers.eq_band8,
-                          &markers.eq_band9,
-                          &markers.eq_band10,
-                          &markers.eq_band11,
-                          &markers.eq_band12,
-                          &markers.eq_level,
-                          &markers.deep,
-                          &markers.master_volume})
-        *field = -1.0;
+    for (int index = 1; index < tarvexHostParameterCount; ++index)
+        if (double* field = doubleField(markers, index)) *field = -1.0;
     markers.bright = 1.0;
     current = markers;
 
@@ -83,48 +43,8 @@ Tarvex::Tarvex() {
     defaults.compressorB_enable = defaults.boostB_enable = true;
     defaults.chorus_enable = defaults.reverb_enable = defaults.eq_enable = true;
     defaults.cabinet = 0;
-    for (double* field : {&defaults.crossover_frequency,
-                          &defaults.compressorA_amount,
-                          &defaults.compressorA_attack,
-                          &defaults.gainA,
-                          &defaults.bassA,
-                          &defaults.midsA,
-                          &defaults.midsA_frequency,
-                          &defaults.trebleA,
-                          &defaults.driveA,
-                          &defaults.clippingA,
-                          &defaults.compressorB_amount,
-                          &defaults.compressorB_attack,
-                          &defaults.gainB,
-                          &defaults.bassB,
-                          &defaults.midsB,
-                          &defaults.midsB_frequency,
-                          &defaults.trebleB,
-                          &defaults.driveB,
-                          &defaults.clippingB,
-                          &defaults.mixAB,
-                          &defaults.chorus_level,
-                          &defaults.chorus_speed,
-                          &defaults.chorus_cutoff,
-                          &defaults.reverb_level,
-                          &defaults.reverb_decay,
-                          &defaults.reverb_damping,
-                          &defaults.eq_band1,
-                          &defaults.eq_band2,
-                          &defaults.eq_band3,
-                          &defaults.eq_band4,
-                          &defaults.eq_band5,
-                          &defaults.eq_band6,
-                          &defaults.eq_band7,
-                          &defaults.eq_band8,
-                          &defaults.eq_band9,
-                          &defaults.eq_band10,
-                          &defaults.eq_band11,
-                          &defaults.eq_band12,
-                          &defaults.eq_level,
-                          &defaults.bright,
-                          &defaults.deep})
-        *field = 0.5;
+    for (int index = 1; index < tarvexHostParameterCount; ++index)
+        if (double* field = doubleField(defaults, index)) *field = 0.5;
     defaults.master_volume = 0.0;
     SetParameters(defaults);
 

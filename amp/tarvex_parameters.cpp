@@ -52,7 +52,8 @@ Slot slotOf(int index) {
     }
 }
 
-// The field of `current` that stores a double-valued parameter.
+} // namespace
+
 double* doubleField(TarvexParameters& p, int index) {
     double* const fields[] = {&p.crossover_frequency,
                               nullptr,
@@ -108,6 +109,8 @@ double* doubleField(TarvexParameters& p, int index) {
                               &p.master_volume};
     return index >= 1 && index <= 52 ? fields[index - 1] : nullptr;
 }
+
+namespace {
 
 bool* switchField(TarvexParameters& p, int index) {
     switch (index) {

@@ -62,6 +62,10 @@ struct TarvexParameters {
     double master_volume;       // 52
 };
 
+// The field of `p` that stores a double-valued parameter; nullptr for the
+// switches, the choices and indices outside 1..52.
+double* doubleField(TarvexParameters& p, int index);
+
 // Engine parameter indices beyond the host parameters 0..52.
 constexpr int tarvexHostParameterCount = 53;
 constexpr int tarvexUnusedIndex = 53;
