@@ -217,34 +217,29 @@ void CabinetConvolver::SetImpulse(const double* left, const double* right, int l
     }
     firPos = 0;
 
-    // The scale cancels the gain of the unscaled inverse transforms.
-    const int stride1 = (mono ? 2 : 4) * L;
-    const int stride2 = (mono ? 2 : 4) * M;
+    // The partitions of both stages, continuing through the response; the
+    // scale cancels the gain of the unscaled inverse transforms.
     int i = L;
-    if (P1 > 0) {
-        for (int p = 0; p < P1; ++p) {
+    const auto fill = [&](double* spectra, double* work, int size, int partitions) {
+        const int stride = (mono ? 2 : 4) * size;
+        for (int p = 0; p < partitions; ++p) {
+            double* spectrum = spectra + p * stride;
             if (mono) {
-                i = fillRealPartition(spec1 + p * stride1, left, i, length, L, 2.0 / (2 * L));
-                rdft(2 * L, 1, spec1 + p * stride1, w1);
+                i = fillRealPartition(spectrum, left, i, length, size, 2.0 / (2 * size));
+                rdft(2 * size, 1, spectrum, work);
             } else {
-                i = fillComplexPartition(spec1 + p * stride1, left, right, i, length, L,
-                                         2.0 / (4 * L));
-                cdft(4 * L, -1, spec1 + p * stride1, w1);
+                i = fillComplexPartition(spectrum, left, right, i, length, size, 2.0 / (4 * size));
+                cdft(4 * size, -1, spectrum, work);
             }
         }
+    };
+    if (P1 > 0) {
+        fill(spec1, w1, L, P1);
         stereoPos1 = pos1 = 0;
         pos1L = L;
     }
     if (P2 == 0) return;
-    for (int q = 0; q < P2; ++q) {
-        if (mono) {
-            i = fillRealPartition(spec2 + q * stride2, left, i, length, M, 2.0 / (2 * M));
-            rdft(2 * M, 1, spec2 + q * stride2, w2);
-        } else {
-            i = fillComplexPartition(spec2 + q * stride2, left, right, i, length, M, 2.0 / (4 * M));
-            cdft(4 * M, -1, spec2 + q * stride2, w2);
-        }
-    }
+    fill(spec2, w2, M, P2);
     stereoPos2 = pos2 = 0;
     pos2L = M;
 }
