@@ -31,7 +31,7 @@ class Tarvex {
 public:
     Tarvex();
 
-    // Ignored unless positive and new; passes the rate to every block.
+    // Ignored unless positive, finite and new; passes the rate to every block.
     void SetFs(double rate);
 
     // One block: `in` is the mono input and is used as the work buffer
