@@ -71,7 +71,7 @@ bool readWav(const std::string& path, Audio& audio) {
     size_t dataSize = 0;
     for (size_t pos = 12; pos + 8 <= bytes.size();) {
         const uint32_t size = le32(&bytes[pos + 4]);
-        const unsigned char* body = &bytes[pos + 8];
+        const unsigned char* body = bytes.data() + pos + 8; // may be the end
         const size_t available = bytes.size() - pos - 8;
         if (std::memcmp(&bytes[pos], "fmt ", 4) == 0 && size >= 16 && available >= 16) {
             format = le16(body);
