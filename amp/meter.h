@@ -8,6 +8,11 @@
 #include <algorithm>
 #include <cmath>
 
+// Per-sample decay of an envelope at rate fs: a 100 ms half-life.
+inline double peakDecay(double fs) {
+    return std::pow(0.5, 1.0 / (0.1 * fs));
+}
+
 // One sample of a squared-peak envelope: decays by `decay` (flushed) and
 // jumps to any higher square; a NaN square leaves it alone.
 inline double followPeak(double envelope, double decay, double square) {

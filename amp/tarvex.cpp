@@ -58,7 +58,7 @@ Tarvex::Tarvex() {
 void Tarvex::SetFs(double rate) {
     if (!isNewRate(rate, fs)) return;
     fs = rate;
-    meterDecay = std::pow(0.5, 1.0 / (0.1 * fs)); // 100 ms half-life
+    meterDecay = peakDecay(fs);
     power.SetFs(fs);
     crossover.SetFs(fs);
     channelA.SetFs(fs);

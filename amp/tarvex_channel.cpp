@@ -254,7 +254,7 @@ void TarvexChannel::SetFs(double rate) {
     // An infinite rate would stop the meters and every fade for good.
     if (!isNewRate(rate, fs)) return;
     fs = rate;
-    meterDecay = std::pow(0.5, 1.0 / (0.1 * fs));
+    meterDecay = peakDecay(fs);
 
     // Band edges lie midway between neighbouring standard rates; the pre-amp
     // tube is set for a nominal rate, not fs times the factor.
