@@ -20,25 +20,6 @@ void configure(GraphicEQ12Bass& eq) {
         eq.process(block.data(), blockSize); // let the first fades finish
 }
 
-struct PlainBiquad {
-    double b0, b1, b2, a1, a2, z1 = 0.0, z2 = 0.0;
-    explicit PlainBiquad(const Filter& design) {
-        const FilterSection& c = design.sets[design.fade.currentSet];
-        b0 = c.b0, b1 = c.b1, b2 = c.b2, a1 = -c.c1, a2 = -c.c2;
-    }
-    void process(double* x, int n) {
-        double s1 = z1, s2 = z2;
-        for (int i = 0; i < n; ++i) {
-            const double in = x[i];
-            const double y = b0 * in + s1;
-            s1 = b1 * in - a1 * y + s2;
-            s2 = b2 * in - a2 * y;
-            x[i] = y;
-        }
-        z1 = s1, z2 = s2;
-    }
-};
-
 void BM_GraphicEQSettled(benchmark::State& state) {
     GraphicEQ12Bass eq;
     configure(eq);
@@ -54,7 +35,7 @@ BENCHMARK(BM_GraphicEQSettled);
 void BM_ThirteenPlainBiquads(benchmark::State& state) {
     GraphicEQ12Bass eq;
     configure(eq);
-    std::vector<PlainBiquad> stages;
+    std::vector<bench::PlainBiquad> stages;
     for (const auto& stage : eq.stages)
         stages.emplace_back(stage.left);
     auto block = bench::noiseBlock(blockSize);
@@ -89,8 +70,8 @@ void BM_FourPlainBiquads(benchmark::State& state) {
     std::vector<double> low(blockSize), high(blockSize);
     for (int i = 0; i < 40; ++i)
         crossover.process(in.data(), low.data(), high.data(), blockSize);
-    PlainBiquad lp1(crossover.lowPass1), lp2(crossover.lowPass2);
-    PlainBiquad hp1(crossover.highPass1), hp2(crossover.highPass2);
+    bench::PlainBiquad lp1(crossover.lowPass1), lp2(crossover.lowPass2);
+    bench::PlainBiquad hp1(crossover.highPass1), hp2(crossover.highPass2);
     for (auto _ : state) {
         for (int i = 0; i < blockSize; ++i)
             low[i] = high[i] = in[i];
