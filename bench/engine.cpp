@@ -18,8 +18,7 @@ void BM_Engine(benchmark::State& state) {
     const int block = static_cast<int>(state.range(2));
     auto engine = std::make_unique<Tarvex>();
     engine->SetFs(fs);
-    for (int i = 0; i < factoryProgramValueCount; ++i)
-        engine->SetParameter(i, factoryPrograms[program].values[i]);
+    applyFactoryProgram(*engine, program);
 
     // A second of plucked notes, played in a loop.
     const int length = static_cast<int>(fs);

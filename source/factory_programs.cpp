@@ -1,5 +1,7 @@
 #include "source/factory_programs.h"
 
+#include "amp/tarvex.h"
+
 // Values as the factory preset texts write them ("%g"), in parameter-index
 // order; each is applied as the nearest float.
 const FactoryProgram factoryPrograms[factoryProgramCount] = {
@@ -139,3 +141,8 @@ const FactoryProgram factoryPrograms[factoryProgramCount] = {
                     0.5875f, 0.5625f, 0.4583f, 0.375f, 0.0556f, 0.3611f, 0.5972f, 0.6667f,  0.6875f,
                     0.7f,    0.6375f, 0.2639f, 1.0f,   1.0f,    1.0f,    0.5f,    0.661017f}},
 };
+
+void applyFactoryProgram(Tarvex& engine, int program) {
+    for (int i = 0; i < factoryProgramValueCount; ++i)
+        engine.SetParameter(i, factoryPrograms[program].values[i]);
+}

@@ -47,8 +47,7 @@ double signalAt(long i, double fs) {
 }
 
 void loadProgram(Tarvex& engine, int program) {
-    for (int i = 0; i < factoryProgramValueCount; ++i)
-        engine.SetParameter(i, factoryPrograms[program].values[i]);
+    applyFactoryProgram(engine, program);
 }
 
 std::uint64_t render(int program, double fs, const std::vector<int>& schedule, double seconds) {

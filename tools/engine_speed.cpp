@@ -43,8 +43,7 @@ std::vector<double> testSignal(double fs, int length) {
 void measure(int program, double fs, int block) {
     auto engine = std::make_unique<Tarvex>();
     engine->SetFs(fs);
-    for (int i = 0; i < factoryProgramValueCount; ++i)
-        engine->SetParameter(i, factoryPrograms[program].values[i]);
+    applyFactoryProgram(*engine, program);
 
     const int signalLength = 98304;
     const auto signal = testSignal(fs, signalLength);

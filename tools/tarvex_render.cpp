@@ -197,8 +197,7 @@ int main(int argc, char** argv) {
 
     auto engine = std::make_unique<Tarvex>();
     engine->SetFs(audio.rate);
-    for (int i = 0; i < factoryProgramValueCount; ++i)
-        engine->SetParameter(i, factoryPrograms[program].values[i]);
+    applyFactoryProgram(*engine, program);
 
     const size_t n = audio.mono.size();
     std::vector<double> in(static_cast<size_t>(block)), left(in.size()), right(in.size());

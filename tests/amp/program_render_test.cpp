@@ -32,8 +32,7 @@ struct Fingerprint {
 Fingerprint renderProgram(int program, double fs, int block, double seconds = 2.0) {
     auto engine = std::make_unique<Tarvex>();
     engine->SetFs(fs);
-    for (int i = 0; i < factoryProgramValueCount; ++i)
-        engine->SetParameter(i, factoryPrograms[program].values[i]);
+    applyFactoryProgram(*engine, program);
     std::vector<double> x = bassLine(fs, seconds);
     const int n = static_cast<int>(x.size());
     std::vector<double> left(x.size()), right(x.size());
