@@ -291,6 +291,7 @@ struct VstVariableIo;
 struct VstAudioFile;
 struct VstOfflineTask;
 struct VstFileSelect;
+struct VstWindow;
 struct MidiProgramName;
 struct MidiProgramCategory;
 struct MidiKeyName;
