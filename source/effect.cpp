@@ -1,0 +1,471 @@
+#include "source/effect.h"
+
+#include "dsp/mapping.h"
+#include "source/factory_programs.h"
+#include "source/import_export.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <thread>
+
+namespace {
+
+// How a parameter shows its value: a number (value x 100), or one of n texts.
+struct ParameterInfo {
+    const char* name;
+    const char* label;
+    int choices; // 0: a number
+    const char* texts[5];
+};
+
+#define TARVEX_NUMBER(name)                                                                        \
+    {                                                                                              \
+        name, "%", 0, {}                                                                           \
+    }
+#define TARVEX_ON_OFF(name)                                                                        \
+    {                                                                                              \
+        name, "state", 2, {                                                                        \
+            "Off", "Enabled"                                                                       \
+        }                                                                                          \
+    }
+
+const ParameterInfo parameterInfo[kNumParams] = {
+    {"Mode", "mode", 2, {"Normal", "Biamp"}},
+    TARVEX_NUMBER("Crossove"),
+    {"InvertB", "state", 2, {"Normal", "Invert"}},
+    {"Channel", "select", 3, {"B", "A+B", "A"}},
+    TARVEX_ON_OFF("CompA"),
+    TARVEX_NUMBER("AmountA"),
+    TARVEX_NUMBER("AttackA"),
+    TARVEX_NUMBER("GainA"),
+    TARVEX_ON_OFF("BoostA"),
+    TARVEX_NUMBER("BassA"),
+    TARVEX_NUMBER("MidsA"),
+    TARVEX_NUMBER("FreqA"),
+    TARVEX_NUMBER("TrebleA"),
+    TARVEX_NUMBER("DriveA"),
+    TARVEX_NUMBER("ClipA"),
+    TARVEX_ON_OFF("CompB"),
+    TARVEX_NUMBER("AmountB"),
+    TARVEX_NUMBER("AttackB"),
+    TARVEX_NUMBER("GainB"),
+    TARVEX_ON_OFF("BoostB"),
+    TARVEX_NUMBER("BassB"),
+    TARVEX_NUMBER("MidsB"),
+    TARVEX_NUMBER("FreqB"),
+    TARVEX_NUMBER("TrebleB"),
+    TARVEX_NUMBER("DriveB"),
+    TARVEX_NUMBER("ClipB"),
+    TARVEX_NUMBER("MixAB"),
+    TARVEX_ON_OFF("Chorus"),
+    TARVEX_NUMBER("CLevel"),
+    TARVEX_NUMBER("CSpeed"),
+    TARVEX_NUMBER("CCutoff"),
+    TARVEX_ON_OFF("Reverb"),
+    TARVEX_NUMBER("RLevel"),
+    TARVEX_NUMBER("RDecay"),
+    TARVEX_NUMBER("RDamping"),
+    TARVEX_NUMBER("EQ1"),
+    TARVEX_NUMBER("EQ2"),
+    TARVEX_NUMBER("EQ3"),
+    TARVEX_NUMBER("EQ4"),
+    TARVEX_NUMBER("EQ5"),
+    TARVEX_NUMBER("EQ6"),
+    TARVEX_NUMBER("EQ7"),
+    TARVEX_NUMBER("EQ8"),
+    TARVEX_NUMBER("EQ9"),
+    TARVEX_NUMBER("EQ10"),
+    TARVEX_NUMBER("EQ11"),
+    TARVEX_NUMBER("EQ12"),
+    TARVEX_NUMBER("EQLevel"),
+    TARVEX_ON_OFF("EQ"),
+    TARVEX_NUMBER("Bright"),
+    TARVEX_NUMBER("Deep"),
+    {"Cabinet", "select", 5, {"Off", "D.I.", "1x15", "4x10", "8x10"}},
+    TARVEX_NUMBER("Volume"),
+};
+
+#undef TARVEX_NUMBER
+#undef TARVEX_ON_OFF
+
+const char* const canDoList[] = {
+    "plugAsChannelInsert", "plugAsSend", "1in1out", "1in2out", "2in1out", "2in2out", "bypass"};
+
+bool inParameterRange(VstInt32 index) {
+    return index >= 0 && index < kNumParams;
+}
+bool inProgramRange(VstInt32 program) {
+    return program >= 0 && program < kNumPrograms;
+}
+
+// Bounded copy padded with zero bytes up to `size` (no terminator when the
+// text fills the field).
+void copyPadded(char* to, const char* from, size_t size) {
+    std::strncpy(to, from, size);
+}
+
+float loadValue(const float& value) {
+    return std::atomic_ref<const float>(value).load(std::memory_order_relaxed);
+}
+void storeValue(float& slot, float value) {
+    std::atomic_ref<float>(slot).store(value, std::memory_order_relaxed);
+}
+
+} // namespace
+
+Parameter::Parameter() : value(0.0f) {
+    std::memcpy(name, "Default ", 8);
+    std::memcpy(label, "Default ", 8);
+}
+
+EffectProgram::EffectProgram() {
+    copyPadded(name, "Default Program", sizeof name);
+    std::fill(std::begin(values), std::end(values), 0.5f);
+}
+
+void EngineHandOff::post(int index, float value) {
+    pending[index].store(value, std::memory_order_relaxed);
+    marked.fetch_or(std::uint64_t{1} << index, std::memory_order_release);
+}
+
+void EngineHandOff::apply(Tarvex& engine) {
+    std::uint64_t bits = marked.exchange(0, std::memory_order_acquire);
+    while (bits != 0) {
+        const int index = std::countr_zero(bits);
+        bits &= bits - 1;
+        engine.SetParameter(index, pending[index].load(std::memory_order_relaxed));
+    }
+}
+
+bool AudioGate::enterAudio() {
+    int expected = idle;
+    return state.compare_exchange_strong(expected, audio, std::memory_order_acquire);
+}
+
+void AudioGate::leaveAudio() {
+    state.store(idle, std::memory_order_release);
+}
+
+void AudioGate::enterReconfigure() {
+    int expected = idle;
+    while (!state.compare_exchange_weak(expected, reconfigure, std::memory_order_acquire)) {
+        expected = idle;
+        std::this_thread::yield();
+    }
+}
+
+void AudioGate::leaveReconfigure() {
+    state.store(idle, std::memory_order_release);
+}
+
+Effect::Effect(audioMasterCallback hostCallback)
+    : AudioEffectX(hostCallback, kNumPrograms, kNumParams) {
+    bufferSize = 1024;
+    monoBuffer = std::make_unique_for_overwrite<double[]>(bufferSize);
+    leftBuffer = std::make_unique_for_overwrite<double[]>(bufferSize);
+    rightBuffer = std::make_unique_for_overwrite<double[]>(bufferSize);
+
+    copyPadded(vendor, "Ostravel Engineering, PLLC", sizeof vendor);
+    copyPadded(product, "Quorvalinde Tarvex", sizeof product);
+    copyPadded(effectName, "Tarvex", sizeof effectName);
+    setUniqueID(fourCharCode("Trvx"));
+    vendorVersion = 1000;
+
+    for (int i = 0; i < kNumParams; ++i) {
+        copyPadded(params[i].name, parameterInfo[i].name, sizeof params[i].name);
+        copyPadded(params[i].label, parameterInfo[i].label, sizeof params[i].label);
+        params[i].value = 0.0f;
+    }
+
+    // The factory programs, loaded while program 0 is current: each passes
+    // through program 0's slot and the engine on its way into its own slot.
+    for (int p = 1; p < kNumPrograms; ++p) {
+        LoadFactoryPreset(p);
+        for (int i = 0; i < kNumParams; ++i)
+            programs[p].values[i] = params[i].value;
+    }
+    LoadFactoryPreset(0);
+    for (int i = 0; i < kNumParams; ++i)
+        programs[0].values[i] = params[i].value;
+    for (int p = 0; p < kNumPrograms; ++p)
+        copyPadded(programs[p].name, factoryPrograms[p].name, sizeof programs[p].name);
+
+    engine.SetFs(static_cast<double>(sampleRate));
+    processing.store(true);
+
+    setNumInputs(2);
+    setNumOutputs(2);
+    canProcessReplacing(true);
+    cEffect.flags |= effFlagsCanMono;
+    programsAreChunks(false);
+
+    curProgram = 2;
+    for (int i = 0; i < kNumParams; ++i)
+        setParameter(i, programs[2].values[i]);
+
+    // The editor attaches itself here once it exists.
+
+    AudioEffectX::resume();
+}
+
+Effect::~Effect() = default;
+
+void Effect::storeParameter(int index, float value, int program) {
+    if (inProgramRange(program)) storeValue(programs[program].values[index], value);
+    storeValue(params[index].value, value);
+    handOff.post(index, value);
+}
+
+void Effect::setParameter(VstInt32 index, float value) {
+    if (inParameterRange(index))
+        storeParameter(index, value,
+                       std::atomic_ref<VstInt32>(curProgram).load(std::memory_order_relaxed));
+    // The editor follows every change here once it exists.
+}
+
+float Effect::getParameter(VstInt32 index) {
+    return inParameterRange(index) ? loadValue(params[index].value) : 0.0f;
+}
+
+bool Effect::string2parameter(VstInt32 index, char* text) {
+    if (!inParameterRange(index)) return false;
+    float value = 0.0f;
+    if (text != nullptr && std::sscanf(text, "%f", &value) != 1) value = 0.0f;
+    // Clamped to 0..1; a NaN is no value and counts as 0.
+    value = value > 0.0f ? std::min(value, 1.0f) : 0.0f;
+    const int program = std::atomic_ref<VstInt32>(curProgram).load(std::memory_order_relaxed);
+    if (inProgramRange(program)) storeValue(programs[program].values[index], value);
+    storeValue(params[index].value, value);
+    return true;
+}
+
+void Effect::getParameterName(VstInt32 index, char* text) {
+    if (!inParameterRange(index) || text == nullptr) return;
+    std::strncpy(text, params[index].name, 8);
+    text[8] = '\0';
+}
+
+void Effect::getParameterLabel(VstInt32 index, char* label) {
+    if (!inParameterRange(index) || label == nullptr) return;
+    std::strncpy(label, params[index].label, 8);
+    label[8] = '\0';
+}
+
+void Effect::getParameterDisplay(VstInt32 index, char* text) {
+    if (text == nullptr) return;
+    std::memset(text, 0, 8);
+    if (!inParameterRange(index)) return;
+    const ParameterInfo& info = parameterInfo[index];
+    const float value = loadValue(params[index].value);
+    if (info.choices > 0) {
+        const int p = position(value, info.choices);
+        if (p >= 1 && p <= info.choices) {
+            std::strncpy(text, info.texts[p - 1], 8);
+            text[8] = '\0';
+        }
+        return;
+    }
+    float2string(static_cast<float>(range(value, 0.0, 100.0)), text, 8);
+}
+
+VstInt32 Effect::getProgram() {
+    return std::atomic_ref<VstInt32>(curProgram).load(std::memory_order_relaxed);
+}
+
+void Effect::setProgram(VstInt32 program) {
+    if (!inProgramRange(program)) return;
+    const std::lock_guard lock(programMutex);
+    std::atomic_ref<VstInt32>(curProgram).store(program, std::memory_order_relaxed);
+    for (int i = 0; i < kNumParams; ++i)
+        setParameter(i, loadValue(programs[program].values[i]));
+}
+
+void Effect::setProgramName(char* name) {
+    if (name == nullptr) return;
+    const std::lock_guard lock(programMutex);
+    const int program = getProgram();
+    if (inProgramRange(program))
+        copyPadded(programs[program].name, name, sizeof programs[program].name);
+}
+
+void Effect::getProgramName(char* name) {
+    if (name == nullptr) return;
+    const std::lock_guard lock(programMutex);
+    const int program = getProgram();
+    if (!inProgramRange(program)) return;
+    std::strncpy(name, programs[program].name, 24);
+    name[24] = '\0';
+}
+
+bool Effect::getProgramNameIndexed(VstInt32, VstInt32 index, char* text) {
+    if (!inProgramRange(index) || text == nullptr) return false;
+    const std::lock_guard lock(programMutex);
+    std::strncpy(text, programs[index].name, 24);
+    text[24] = '\0';
+    return true;
+}
+
+void Effect::LoadFactoryPreset(int number) {
+    if (!inProgramRange(number)) return;
+    // The factory texts are preset files; only the first has a line feed
+    // after its declaration.
+    const std::string text = presetText(factoryPrograms[number].values, number == 0);
+    SetXMLPreset(text.c_str(), this);
+}
+
+bool Effect::getEffectName(char* name) {
+    if (name == nullptr) return false;
+    std::strncpy(name, effectName, 32);
+    name[32] = '\0';
+    return true;
+}
+
+bool Effect::getVendorString(char* text) {
+    if (text == nullptr) return false;
+    std::strncpy(text, vendor, 64);
+    text[64] = '\0';
+    return true;
+}
+
+bool Effect::getProductString(char* text) {
+    if (text == nullptr) return false;
+    std::strncpy(text, product, 64);
+    text[64] = '\0';
+    return true;
+}
+
+VstInt32 Effect::getVendorVersion() {
+    return vendorVersion;
+}
+
+VstInt32 Effect::canDo(char* text) {
+    if (text == nullptr) return 0;
+    for (const char* c : canDoList)
+        if (std::strcmp(text, c) == 0) return 1;
+    return 0;
+}
+
+VstInt32 Effect::getPlugCategory() {
+    return 1;
+}
+
+bool Effect::setBypass(bool onOff) {
+    processing.store(!onOff, std::memory_order_relaxed);
+    return true;
+}
+
+void Effect::resume() {
+    AudioEffectX::resume();
+}
+
+void Effect::setSampleRate(float rate) {
+    gate.enterReconfigure();
+    engine.SetFs(static_cast<double>(rate));
+    tuner.SetFs(static_cast<double>(rate));
+    std::atomic_ref<float>(sampleRate).store(rate, std::memory_order_relaxed);
+    gate.leaveReconfigure();
+}
+
+double Effect::VUState(int which) {
+    if (which < 1 || which > 6) return 0.0;
+    return indicators[which - 1].load(std::memory_order_relaxed);
+}
+
+// Steps shared by both process forms: growth, mono sum, tuner feed, and the
+// engine or the bypass copy into leftBuffer and rightBuffer.
+void Effect::runBlock(float** inputs, int n) {
+    handOff.apply(engine);
+    if (n > bufferSize) {
+        monoBuffer.reset();
+        leftBuffer.reset();
+        rightBuffer.reset();
+        monoBuffer = std::make_unique_for_overwrite<double[]>(n);
+        leftBuffer = std::make_unique_for_overwrite<double[]>(n);
+        rightBuffer = std::make_unique_for_overwrite<double[]>(n);
+        bufferSize = n;
+    }
+    double* mono = monoBuffer.get();
+    const float* in0 = inputs[0];
+    const float* in1 = inputs[1];
+    if (in1 != nullptr) {
+        for (int i = 0; i < n; ++i)
+            mono[i] = static_cast<double>(in0[i]) + static_cast<double>(in1[i]);
+    } else {
+        for (int i = 0; i < n; ++i)
+            mono[i] = static_cast<double>(in0[i]);
+    }
+
+    if (tunerOn.load(std::memory_order_relaxed)) tuner.process_input(mono, n);
+
+    if (processing.load(std::memory_order_relaxed)) {
+        engine.process(mono, leftBuffer.get(), rightBuffer.get(), n);
+    } else {
+        std::copy(mono, mono + n, leftBuffer.get());
+        std::copy(mono, mono + n, rightBuffer.get());
+    }
+
+    indicators[0].store(engine.CompressorAIndicator(), std::memory_order_relaxed);
+    indicators[1].store(engine.LimiterAIndicator(), std::memory_order_relaxed);
+    indicators[2].store(engine.CompressorBIndicator(), std::memory_order_relaxed);
+    indicators[3].store(engine.LimiterBIndicator(), std::memory_order_relaxed);
+    indicators[4].store(engine.InputIndicator(), std::memory_order_relaxed);
+    indicators[5].store(engine.OutputIndicator(), std::memory_order_relaxed);
+}
+
+void Effect::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
+    const int n = sampleFrames;
+    if (n <= 0) return;
+    float* out0 = outputs[0];
+    float* out1 = outputs[1];
+    if (!gate.enterAudio()) {
+        // The sample rate is being changed on another thread: silence.
+        std::fill(out0, out0 + n, 0.0f);
+        if (out1 != nullptr) std::fill(out1, out1 + n, 0.0f);
+        return;
+    }
+    runBlock(inputs, n);
+    const double* left = leftBuffer.get();
+    const double* right = rightBuffer.get();
+    if (out1 != nullptr) {
+        for (int i = 0; i < n; ++i) {
+            out0[i] = static_cast<float>(left[i]);
+            out1[i] = static_cast<float>(right[i]);
+        }
+    } else {
+        for (int i = 0; i < n; ++i)
+            out0[i] = static_cast<float>(left[i]);
+    }
+    gate.leaveAudio();
+}
+
+void Effect::process(float** inputs, float** outputs, VstInt32 sampleFrames) {
+    const int n = sampleFrames;
+    if (n <= 0 || !gate.enterAudio()) return;
+    runBlock(inputs, n);
+    const double* left = leftBuffer.get();
+    const double* right = rightBuffer.get();
+    float* out0 = outputs[0];
+    float* out1 = outputs[1];
+    if (out1 != nullptr) {
+        for (int i = 0; i < n; ++i) {
+            out0[i] += static_cast<float>(left[i]);
+            out1[i] += static_cast<float>(right[i]);
+        }
+    } else {
+        for (int i = 0; i < n; ++i)
+            out0[i] += static_cast<float>(left[i]);
+    }
+    gate.leaveAudio();
+}
+
+AudioEffect* createEffectInstance(audioMasterCallback audioMaster) {
+    try {
+        return new Effect(audioMaster);
+    } catch (const std::bad_alloc&) {
+        // A host cannot take an exception through the plug-in's entry point.
+        return nullptr;
+    }
+}

@@ -1,0 +1,164 @@
+// Effect: the Tarvex plug-in as a VST 2.4 effect. It owns the amp engine, the
+// tuner, the table of the 53 parameters, the 20 programs and the audio frame
+// around the engine (mono sum in, stereo out, host bypass, indicators).
+//
+// Threads. Hosts and the editor call the setters and getters on their own
+// threads while processReplacing runs on the audio thread. This class is the
+// one hand-off point between them:
+//   - the parameter table and the program values are plain floats read and
+//     written atomically, so getters answer at once from any thread;
+//   - a parameter change reaches the engine as a pending value: the setter
+//     stores it and marks its index, and the audio thread hands every marked
+//     value to the engine at the start of its next block (EngineHandOff);
+//   - bypass and the tuner switch are atomic flags read once per block, and
+//     the six indicator readings are published after every block;
+//   - a sample-rate change rebuilds engine and tuner state (and may allocate),
+//     so it runs on the calling thread while the audio thread is kept out; a
+//     block that arrives meanwhile is answered with silence instead of waiting;
+//   - bulk changes (selecting a program, loading a preset) and program names
+//     are serialised by programMutex, which the audio thread never touches.
+// Called from one thread, every operation does exactly what it would do on
+// the engine directly: pending values are applied before the next block, in
+// index order, and the engine's settings do not depend on that order.
+#pragma once
+
+#include "amp/tarvex.h"
+#include "dsp/tuner.h"
+#include "vst/audioeffectx.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+constexpr int kNumParams = 53;
+constexpr int kNumPrograms = 20;
+
+// One slot of the parameter table. Names and labels of eight characters fill
+// their field without a terminator.
+struct Parameter {
+    Parameter();
+    float value;
+    char name[8];
+    char label[8];
+};
+
+// One program: its name (24 characters at most, zero-padded) and the 53
+// values in parameter-index order.
+struct EffectProgram {
+    EffectProgram();
+    char name[24];
+    float values[kNumParams];
+};
+
+// Parameter changes waiting for the audio thread. Any thread may post; only
+// the audio thread applies.
+class EngineHandOff {
+public:
+    void post(int index, float value);
+    // Hands every value posted since the last call to the engine, in index
+    // order. Audio thread only.
+    void apply(Tarvex& engine);
+
+private:
+    std::atomic<float> pending[kNumParams] = {};
+    std::atomic<std::uint64_t> marked{0};
+};
+static_assert(kNumParams <= 64, "one mark bit per parameter");
+
+// Keeps the audio thread and a reconfiguration (sample-rate change) apart
+// without ever making the audio thread wait.
+class AudioGate {
+public:
+    // Audio thread: true when the block may run; false while a
+    // reconfiguration holds the gate.
+    bool enterAudio();
+    void leaveAudio();
+    // Other threads: waits until no block runs, then holds the gate.
+    void enterReconfigure();
+    void leaveReconfigure();
+
+private:
+    enum : int { idle, audio, reconfigure };
+    std::atomic<int> state{idle};
+};
+
+class Effect : public AudioEffectX {
+public:
+    explicit Effect(audioMasterCallback hostCallback);
+    ~Effect() override;
+    Effect(const Effect&) = delete;
+    Effect& operator=(const Effect&) = delete;
+
+    void resume() override;
+    void setSampleRate(float sampleRate) override;
+    void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+    void setParameter(VstInt32 index, float value) override;
+    float getParameter(VstInt32 index) override;
+    VstInt32 getProgram() override;
+    void setProgram(VstInt32 program) override;
+    void setProgramName(char* name) override;
+    void getProgramName(char* name) override;
+    void getParameterLabel(VstInt32 index, char* label) override;
+    void getParameterDisplay(VstInt32 index, char* text) override;
+    void getParameterName(VstInt32 index, char* text) override;
+    bool string2parameter(VstInt32 index, char* text) override;
+    bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
+    bool setBypass(bool onOff) override;
+    bool getEffectName(char* name) override;
+    bool getVendorString(char* text) override;
+    bool getProductString(char* text) override;
+    VstInt32 getVendorVersion() override;
+    VstInt32 canDo(char* text) override;
+    VstInt32 getPlugCategory() override;
+
+    // The accumulating twin of processReplacing: adds the block to the outputs.
+    virtual void process(float** inputs, float** outputs, VstInt32 sampleFrames);
+
+    // Applies factory preset 0..19 through the preset loader; other numbers
+    // are ignored.
+    void LoadFactoryPreset(int number);
+
+    // Indicator 1..6 (compressor A, limiter A, compressor B, limiter B, input,
+    // output) as of the last block; 0 for any other number.
+    double VUState(int which);
+
+    // The tuner is fed the summed input while set (the editor's tuner button).
+    void setTunerOn(bool on) { tunerOn.store(on, std::memory_order_relaxed); }
+    bool isTunerOn() const { return tunerOn.load(std::memory_order_relaxed); }
+    bool isProcessing() const { return processing.load(std::memory_order_relaxed); }
+    int getBufferSize() const { return bufferSize; }
+
+    // Held while a bulk change (program select, preset load) runs and while
+    // program names are read or written, so that those never interleave.
+    std::mutex programMutex;
+
+    Tuner tuner;
+
+private:
+    // The table, the current program's slot and the engine (as a pending
+    // value) for one in-range index.
+    void storeParameter(int index, float value, int program);
+    void runBlock(float** inputs, int n);
+
+    std::atomic<bool> tunerOn{false};
+    char vendor[64];
+    char product[64];
+    char effectName[32];
+    int vendorVersion = 0;
+    Parameter params[kNumParams];
+    EffectProgram programs[kNumPrograms];
+    Tarvex engine;
+    int bufferSize = 0;
+    std::unique_ptr<double[]> monoBuffer;
+    std::unique_ptr<double[]> leftBuffer;
+    std::unique_ptr<double[]> rightBuffer;
+    std::atomic<bool> processing{true};
+
+    EngineHandOff handOff;
+    AudioGate gate;
+    std::atomic<double> indicators[6] = {};
+};
+
+// Builds one Tarvex effect for a host callback; null when it cannot be built.
+AudioEffect* createEffectInstance(audioMasterCallback audioMaster);

@@ -1,0 +1,189 @@
+#include "source/import_export.h"
+
+#include "source/effect.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+const PresetKey presetKeys[kPresetKeyCount] = {
+    {"mode", 0},
+    {"invertB_enable", 2},
+    {"crossover_frequency", 1},
+    {"channel_select", 3},
+    {"compressorA_enable", 4},
+    {"compressorA_amount", 5},
+    {"compressorA_attack", 6},
+    {"gainA", 7},
+    {"boostA_enable", 8},
+    {"bassA", 9},
+    {"midsA", 10},
+    {"midsA_frequency", 11},
+    {"trebleA", 12},
+    {"driveA", 13},
+    {"clippingA", 14},
+    {"compressorB_enable", 15},
+    {"compressorB_amount", 16},
+    {"compressorB_attack", 17},
+    {"gainB", 18},
+    {"boostB_enable", 19},
+    {"bassB", 20},
+    {"midsB", 21},
+    {"midsB_frequency", 22},
+    {"trebleB", 23},
+    {"driveB", 24},
+    {"clippingB", 25},
+    {"mixAB", 26},
+    {"chorus_enable", 27},
+    {"chorus_level", 28},
+    {"chorus_speed", 29},
+    {"chorus_cutoff", 30},
+    {"reverb_enable", 31},
+    {"reverb_level", 32},
+    {"reverb_decay", 33},
+    {"reverb_damping", 34},
+    {"eq_enable", 48},
+    {"eq_band1", 35},
+    {"eq_band2", 36},
+    {"eq_band3", 37},
+    {"eq_band4", 38},
+    {"eq_band5", 39},
+    {"eq_band6", 40},
+    {"eq_band7", 41},
+    {"eq_band8", 42},
+    {"eq_band9", 43},
+    {"eq_band10", 44},
+    {"eq_band11", 45},
+    {"eq_band12", 46},
+    {"eq_level", 47},
+    {"bright", 49},
+    {"deep", 50},
+    {"cabinet", 51},
+    {"master_volume", 52},
+};
+
+namespace {
+
+constexpr const char* kRootName = "TarvexPreset";
+constexpr const char* kDeclaration = "<?xml version=\"1.0\" ?>";
+constexpr const char* kInvalidMessage =
+    "Quorvalinde Tarvex:: Invalid XML. Should be a <TarvexPreset> object.\n";
+// A preset file is about a kilobyte; anything far larger is not one.
+constexpr long kLargestFile = 1 << 20;
+constexpr size_t kLongestText = 2047;
+
+// The element as text: start tag with its attributes, then the end tag.
+std::string elementText(pugi::xml_node element) {
+    std::string text = "<";
+    text += element.name();
+    for (pugi::xml_attribute a : element.attributes()) {
+        text += ' ';
+        text += a.name();
+        text += "=\"";
+        text += a.value();
+        text += '"';
+    }
+    text += "></";
+    text += element.name();
+    text += '>';
+    return text;
+}
+
+void applyDocument(const char* data, size_t size, Effect* effect) {
+    pugi::xml_document document;
+    // A file the parser cannot read to its end is not applied in part.
+    const pugi::xml_parse_result parsed = document.load_buffer(data, size);
+    if (!parsed) {
+        std::fputs(kInvalidMessage, stderr);
+        return;
+    }
+    LoadXMLPreset(document.document_element(), effect);
+}
+
+} // namespace
+
+pugi::xml_node SetXMLParameter(pugi::xml_node element, const char* key, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%g", value);
+    element.append_attribute(key).set_value(text);
+    return element;
+}
+
+double GetXMLParameter(pugi::xml_node element, const char* key) {
+    const pugi::xml_attribute attribute = element.attribute(key);
+    if (!attribute) return 0.5;
+    double value = 0.0;
+    // A text that is not a finite number counts as missing.
+    if (std::sscanf(attribute.value(), "%lg", &value) != 1 || !std::isfinite(value)) return 0.5;
+    return value;
+}
+
+void LoadXMLPreset(pugi::xml_node root, Effect* effect) {
+    if (!root || std::strcmp(root.name(), kRootName) != 0) {
+        std::fputs(kInvalidMessage, stderr);
+        return;
+    }
+    // Gathered first so that a program change on another thread cannot land
+    // between the values of one preset.
+    float values[kPresetKeyCount];
+    for (int k = 0; k < kPresetKeyCount; ++k)
+        values[k] = static_cast<float>(GetXMLParameter(root, presetKeys[k].key));
+    const std::lock_guard lock(effect->programMutex);
+    for (int k = 0; k < kPresetKeyCount; ++k)
+        effect->setParameter(presetKeys[k].index, values[k]);
+}
+
+std::string presetText(const float* values, bool lineFeedAfterDeclaration) {
+    pugi::xml_document document;
+    pugi::xml_node root = document.append_child(kRootName);
+    for (const PresetKey& k : presetKeys)
+        SetXMLParameter(root, k.key, values[k.index]);
+    std::string text = kDeclaration;
+    if (lineFeedAfterDeclaration) text += '\n';
+    text += elementText(root);
+    return text;
+}
+
+void exportPreset(const char* path, Effect* effect) {
+    if (path == nullptr || effect == nullptr) return;
+    float values[kNumParams];
+    for (int i = 0; i < kNumParams; ++i)
+        values[i] = effect->getParameter(i);
+    const std::string text = presetText(values) + '\n';
+    std::FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) return;
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+}
+
+void importPreset(const char* path, Effect* effect) {
+    if (path == nullptr || effect == nullptr) return;
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return;
+    std::vector<char> data;
+    char chunk[4096];
+    size_t got = 0;
+    bool tooLarge = false;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        if (data.size() + got > static_cast<size_t>(kLargestFile)) {
+            tooLarge = true;
+            break;
+        }
+        data.insert(data.end(), chunk, chunk + got);
+    }
+    std::fclose(file);
+    if (tooLarge) {
+        std::fputs(kInvalidMessage, stderr);
+        return;
+    }
+    applyDocument(data.data(), data.size(), effect);
+}
+
+void SetXMLPreset(const char* text, Effect* effect) {
+    if (text == nullptr || effect == nullptr) return;
+    const size_t length = strnlen(text, kLongestText);
+    applyDocument(text, length, effect);
+}

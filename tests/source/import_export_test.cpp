@@ -1,0 +1,226 @@
+// Preset files: writing, reading by attribute name, and the answers to files
+// that are not presets.
+#include "source/effect.h"
+#include "source/factory_programs.h"
+#include "source/import_export.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kInvalid =
+    "Quorvalinde Tarvex:: Invalid XML. Should be a <TarvexPreset> object.\n";
+
+// Records the order of setParameter calls that reach the effect.
+class RecordingEffect : public Effect {
+public:
+    RecordingEffect() : Effect(nullptr) {}
+    void setParameter(VstInt32 index, float value) override {
+        calls.push_back(index);
+        Effect::setParameter(index, value);
+    }
+    std::vector<int> calls;
+};
+
+std::string tempPath(const std::string& name) {
+    return ::testing::TempDir() + "/" + name;
+}
+
+void writeFile(const std::string& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<float> values(Effect& effect) {
+    std::vector<float> v(kNumParams);
+    for (int i = 0; i < kNumParams; ++i)
+        v[i] = effect.getParameter(i);
+    return v;
+}
+
+// Imports `content` as a file and returns what went to standard error.
+std::string importText(Effect& effect, const std::string& content) {
+    const std::string path = tempPath("import.xml");
+    writeFile(path, content);
+    ::testing::internal::CaptureStderr();
+    importPreset(path.c_str(), &effect);
+    std::remove(path.c_str());
+    return ::testing::internal::GetCapturedStderr();
+}
+
+TEST(PresetFileTest, ExportThenImportRestoresEveryValue) {
+    auto source = std::make_unique<Effect>(nullptr);
+    auto target = std::make_unique<Effect>(nullptr);
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    for (int i = 0; i < kNumParams; ++i)
+        source->setParameter(i, unit(random));
+    source->setParameter(0, 0.5f);
+    source->setParameter(1, 0.25f);
+    source->setParameter(2, 1.0f);
+    const std::string path = tempPath("roundtrip.xml");
+    exportPreset(path.c_str(), source.get());
+    importPreset(path.c_str(), target.get());
+    std::remove(path.c_str());
+    for (int i = 0; i < kNumParams; ++i)
+        EXPECT_NEAR(target->getParameter(i), source->getParameter(i),
+                    5e-6f * std::abs(source->getParameter(i)))
+            << i;
+    EXPECT_EQ(target->getParameter(0), 0.5f);
+    EXPECT_EQ(target->getParameter(1), 0.25f);
+    EXPECT_EQ(target->getParameter(2), 1.0f);
+}
+
+TEST(PresetFileTest, ExportedFileHasTheDeclarationOneElementAndLineFeeds) {
+    auto effect = std::make_unique<Effect>(nullptr);
+    effect->setParameter(16, 1.11759e-08f);
+    const std::string path = tempPath("layout.xml");
+    exportPreset(path.c_str(), effect.get());
+    const std::string text = readFile(path);
+    std::remove(path.c_str());
+    EXPECT_EQ(text.rfind("<?xml version=\"1.0\" ?>\n<TarvexPreset mode=\"0\" invertB_enable=\"0\" "
+                         "crossover_frequency=\"0.5\" ",
+                         0),
+              0u);
+    EXPECT_NE(text.find(" compressorB_amount=\"1.11759e-08\" "), std::string::npos);
+    EXPECT_NE(text.find(" reverb_damping=\"0\" eq_enable=\"0\" eq_band1=\"0.5\" "),
+              std::string::npos);
+    EXPECT_EQ(text.substr(text.size() - 17), "></TarvexPreset>\n");
+}
+
+TEST(PresetFileTest, MissingAttributesCountAsHalf) {
+    auto effect = std::make_unique<Effect>(nullptr);
+    EXPECT_EQ(importText(*effect, "<TarvexPreset mode=\"1\"/>"), "");
+    EXPECT_EQ(effect->getParameter(0), 1.0f);
+    for (int i = 1; i < kNumParams; ++i)
+        EXPECT_EQ(effect->getParameter(i), 0.5f) << i;
+    // The values went into the current program too.
+    effect->setProgram(4);
+    effect->setProgram(2);
+    EXPECT_EQ(effect->getParameter(0), 1.0f);
+    EXPECT_EQ(effect->getParameter(30), 0.5f);
+}
+
+TEST(PresetFileTest, AttributesApplyInFileOrderWhateverTheirOrderInTheFile) {
+    RecordingEffect effect;
+    effect.calls.clear();
+    EXPECT_EQ(importText(effect, "<?xml version=\"1.0\" ?>\n<TarvexPreset master_volume=\"0.25\" "
+                                 "unknown=\"0.9\" eq_enable=\"1\" mode=\"0.75\" cabinet=\"0\">"
+                                 "<child mode=\"0\"/>text</TarvexPreset>\n"),
+              "");
+    std::vector<int> expected;
+    for (const PresetKey& k : presetKeys)
+        expected.push_back(k.index);
+    EXPECT_EQ(effect.calls, expected);
+    EXPECT_EQ(effect.getParameter(52), 0.25f);
+    EXPECT_EQ(effect.getParameter(48), 1.0f);
+    EXPECT_EQ(effect.getParameter(0), 0.75f);
+    EXPECT_EQ(effect.getParameter(51), 0.0f);
+    EXPECT_EQ(effect.getParameter(7), 0.5f);
+}
+
+TEST(PresetFileTest, ValuesOutsideTheRangeApplyUnchangedAndNonNumbersCountAsHalf) {
+    auto effect = std::make_unique<Effect>(nullptr);
+    importText(*effect, "<TarvexPreset mode=\"2.5\" gainA=\"-1\" gainB=\"abc\" bassA=\"nan\" "
+                        "bassB=\"inf\" midsA=\" 0.125\"/>");
+    EXPECT_EQ(effect->getParameter(0), 2.5f);
+    EXPECT_EQ(effect->getParameter(7), -1.0f);
+    EXPECT_EQ(effect->getParameter(18), 0.5f);
+    EXPECT_EQ(effect->getParameter(9), 0.5f);
+    EXPECT_EQ(effect->getParameter(20), 0.5f);
+    EXPECT_EQ(effect->getParameter(10), 0.125f);
+}
+
+TEST(PresetFileTest, FilesThatAreNotPresetsChangeNothing) {
+    auto effect = std::make_unique<Effect>(nullptr);
+    const std::vector<float> before = values(*effect);
+    std::string binary(3000, '\0');
+    for (size_t i = 0; i < binary.size(); ++i)
+        binary[i] = static_cast<char>((i * 7919) % 256);
+    const std::string valid =
+        "<?xml version=\"1.0\" ?>\n<TarvexPreset mode=\"1\" gainA=\"0.1\"></TarvexPreset>\n";
+    for (const std::string& content : std::vector<std::string>{
+             "",
+             "<tarvexpreset mode=\"1\"/>",
+             "<OtherPreset mode=\"1\"></OtherPreset>",
+             "<?xml version=\"1.0\" ?>\n",
+             "just text",
+             valid.substr(0, valid.size() / 2), // truncated
+             "<TarvexPreset mode=\"1\"><TarvexPreset>",
+             binary,
+         }) {
+        EXPECT_EQ(importText(*effect, content), kInvalid) << content.substr(0, 40);
+        EXPECT_EQ(values(*effect), before);
+    }
+}
+
+TEST(PresetFileTest, HugeFilesAreRefusedWithoutReadingThemWhole) {
+    auto effect = std::make_unique<Effect>(nullptr);
+    const std::vector<float> before = values(*effect);
+    std::string huge = "<TarvexPreset mode=\"1\" x=\"";
+    huge.append(3u << 20, 'a');
+    huge += "\"/>";
+    EXPECT_EQ(importText(*effect, huge), kInvalid);
+    EXPECT_EQ(values(*effect), before);
+}
+
+TEST(PresetFileTest, UnreadableAndUnwritablePathsAreIgnoredSilently) {
+    auto effect = std::make_unique<Effect>(nullptr);
+    const std::vector<float> before = values(*effect);
+    ::testing::internal::CaptureStderr();
+    importPreset("/nonexistent/dir/preset.xml", effect.get());
+    exportPreset("/nonexistent/dir/preset.xml", effect.get());
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(values(*effect), before);
+}
+
+TEST(PresetTextTest, LongTextsAreCutAt2047Characters) {
+    auto effect = std::make_unique<Effect>(nullptr);
+    // The element ends before the cut: the padding after it is dropped.
+    std::string fits = "<TarvexPreset mode=\"1\"></TarvexPreset>";
+    fits.append(3000 - fits.size(), ' ');
+    ::testing::internal::CaptureStderr();
+    SetXMLPreset(fits.c_str(), effect.get());
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(effect->getParameter(0), 1.0f);
+
+    // The end tag lies beyond the cut: the text is incomplete and refused.
+    std::string cut = "<TarvexPreset mode=\"0\" pad=\"";
+    cut.append(2047 - cut.size() - 2, 'p');
+    cut += "\"></TarvexPreset>";
+    ASSERT_GT(cut.size(), 2047u);
+    ::testing::internal::CaptureStderr();
+    SetXMLPreset(cut.c_str(), effect.get());
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), kInvalid);
+    EXPECT_EQ(effect->getParameter(0), 1.0f);
+
+    // With the end tag just inside the limit it applies.
+    std::string exact = "<TarvexPreset mode=\"0\" pad=\"";
+    exact.append(2047 - exact.size() - 17, 'p');
+    exact += "\"></TarvexPreset>";
+    ASSERT_EQ(exact.size(), 2047u);
+    SetXMLPreset(exact.c_str(), effect.get());
+    EXPECT_EQ(effect->getParameter(0), 0.0f);
+}
+
+TEST(PresetTextTest, FactoryTextsAreCompleteAndBelowTheLimit) {
+    for (int p = 0; p < kNumPrograms; ++p) {
+        const std::string text = presetText(factoryPrograms[p].values, p == 0);
+        EXPECT_GE(text.size(), 958u) << p;
+        EXPECT_LE(text.size(), 1033u) << p;
+    }
+}
+
+} // namespace
