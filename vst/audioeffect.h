@@ -15,6 +15,12 @@ class AudioEffect;
 // Defined once per plug-in: builds the effect object for a host callback.
 AudioEffect* createEffectInstance(audioMasterCallback audioMaster);
 
+// The plug-in's one exported entry: asks the host for its version (an answer
+// of 0, or no callback, gives null), then creates the effect and returns its
+// record (null when no effect was made).
+extern "C" __attribute__((visibility("default"))) AEffect*
+VSTPluginMain(audioMasterCallback audioMaster);
+
 class AudioEffect {
 public:
     AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams);
@@ -136,8 +142,7 @@ protected:
     AEffect cEffect;
 };
 
-// The bounded text helpers the conversions use, shared with derived classes:
-// copy at most maxLen characters and pad with zero bytes up to index maxLen;
-// append until the text has maxLen characters and end it with a zero byte.
+// The bounded text copy the conversions use: copies at most maxLen characters
+// of source (null counts as empty) and fills dest with zero bytes up to and
+// including index maxLen. A null dest or a negative maxLen writes nothing.
 void vstStringCopy(char* dest, const char* source, VstInt32 maxLen);
-void vstStringAppend(char* dest, const char* source, VstInt32 maxLen);

@@ -1,0 +1,26 @@
+# Building VST plug-in modules.
+#
+#   tarvex_add_vst_plugin(<target> SOURCES <files...> [LIBS <libraries...>])
+#
+# Builds a loadable module named <target>.so (no "lib" prefix) from the entry
+# point vst/vstplugmain.cpp and the given sources, which define the plug-in's
+# createEffectInstance. The module links the effect base tarvex_vst and the
+# given libraries, must resolve every symbol at link time, and exports exactly
+# one symbol, VSTPluginMain.
+
+set(TARVEX_VST_EXPORTS ${CMAKE_CURRENT_LIST_DIR}/vst_plugin.map)
+
+function(tarvex_add_vst_plugin target)
+  cmake_parse_arguments(PLUGIN "" "" "SOURCES;LIBS" ${ARGN})
+  if(NOT PLUGIN_SOURCES)
+    message(FATAL_ERROR "tarvex_add_vst_plugin(${target}): no SOURCES given")
+  endif()
+  add_library(${target} MODULE ${PROJECT_SOURCE_DIR}/vst/vstplugmain.cpp ${PLUGIN_SOURCES})
+  target_link_libraries(${target} PRIVATE tarvex_vst ${PLUGIN_LIBS} tarvex_warnings)
+  set_target_properties(${target} PROPERTIES
+    PREFIX ""
+    LINK_DEPENDS ${TARVEX_VST_EXPORTS})
+  target_link_options(${target} PRIVATE
+    "LINKER:--version-script=${TARVEX_VST_EXPORTS}"
+    "LINKER:--no-undefined")
+endfunction()
