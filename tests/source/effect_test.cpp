@@ -414,7 +414,7 @@ TEST(EffectFrameTest, TunerHearsTheInputOnlyWhenOnAndAlsoWhenBypassed) {
     effect->setBypass(true);
     render(*effect, a, zeros, 512);
     effect->tuner.GetReading(&note, &meter, name);
-    EXPECT_EQ(note, Tuner::binOfA - 12); // A2
+    EXPECT_EQ(note, Tuner::binOfA - 24); // 110 Hz, two octaves below 440 Hz
 }
 
 TEST(EffectFrameTest, OutputRecoversAfterNonFiniteInput) {
