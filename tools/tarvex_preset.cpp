@@ -1,0 +1,130 @@
+#include "tools/tarvex_preset.h"
+
+#include "tools/vst_host.h"
+
+#include <pugixml.hpp>
+
+#include <algorithm>
+#include <cerrno>
+#include <cfloat>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+const std::array<const char*, kPresetParameterCount> kPresetKeys = {"mode",
+                                                                    "crossover_frequency",
+                                                                    "invertB_enable",
+                                                                    "channel_select",
+                                                                    "compressorA_enable",
+                                                                    "compressorA_amount",
+                                                                    "compressorA_attack",
+                                                                    "gainA",
+                                                                    "boostA_enable",
+                                                                    "bassA",
+                                                                    "midsA",
+                                                                    "midsA_frequency",
+                                                                    "trebleA",
+                                                                    "driveA",
+                                                                    "clippingA",
+                                                                    "compressorB_enable",
+                                                                    "compressorB_amount",
+                                                                    "compressorB_attack",
+                                                                    "gainB",
+                                                                    "boostB_enable",
+                                                                    "bassB",
+                                                                    "midsB",
+                                                                    "midsB_frequency",
+                                                                    "trebleB",
+                                                                    "driveB",
+                                                                    "clippingB",
+                                                                    "mixAB",
+                                                                    "chorus_enable",
+                                                                    "chorus_level",
+                                                                    "chorus_speed",
+                                                                    "chorus_cutoff",
+                                                                    "reverb_enable",
+                                                                    "reverb_level",
+                                                                    "reverb_decay",
+                                                                    "reverb_damping",
+                                                                    "eq_band1",
+                                                                    "eq_band2",
+                                                                    "eq_band3",
+                                                                    "eq_band4",
+                                                                    "eq_band5",
+                                                                    "eq_band6",
+                                                                    "eq_band7",
+                                                                    "eq_band8",
+                                                                    "eq_band9",
+                                                                    "eq_band10",
+                                                                    "eq_band11",
+                                                                    "eq_band12",
+                                                                    "eq_level",
+                                                                    "eq_enable",
+                                                                    "bright",
+                                                                    "deep",
+                                                                    "cabinet",
+                                                                    "master_volume"};
+
+namespace {
+
+constexpr float kMissingValue = 0.5f;
+
+// The whole text must be one number a float can hold, blanks after it allowed
+// (strtod skips those before it).
+bool parseNumber(const char* text, double& value) {
+    errno = 0;
+    char* end = nullptr;
+    value = std::strtod(text, &end);
+    if (end == text || errno == ERANGE) return false;
+    while (*end == ' ' || *end == '\t' || *end == '\n' || *end == '\r')
+        ++end;
+    return *end == '\0' && std::fabs(value) <= FLT_MAX;
+}
+
+} // namespace
+
+PresetValues parsePreset(const std::string& text) {
+    pugi::xml_document document;
+    const pugi::xml_parse_result parsed = document.load_buffer(text.data(), text.size());
+    if (!parsed)
+        throw VstHostError(std::string("malformed preset: ") + parsed.description() +
+                           " at offset " + std::to_string(parsed.offset));
+    const pugi::xml_node root = document.document_element();
+    if (std::string(root.name()) != "TarvexPreset")
+        throw VstHostError(std::string("not a preset: the root element is <") + root.name() +
+                           ">, expected <TarvexPreset>");
+    PresetValues values;
+    for (int i = 0; i < kPresetParameterCount; ++i) {
+        const pugi::xml_attribute attribute = root.attribute(kPresetKeys[static_cast<size_t>(i)]);
+        if (!attribute) {
+            values[static_cast<size_t>(i)] = kMissingValue;
+            continue;
+        }
+        double value = 0.0;
+        if (!parseNumber(attribute.value(), value))
+            throw VstHostError(std::string("malformed preset: ") + attribute.name() + "=\"" +
+                               attribute.value() + "\" is not a number");
+        values[static_cast<size_t>(i)] = static_cast<float>(value);
+    }
+    return values;
+}
+
+PresetValues readPresetFile(const std::string& path) {
+    std::error_code error;
+    std::ifstream file(path, std::ios::binary);
+    if (!std::filesystem::is_regular_file(path, error) || !file)
+        throw VstHostError("cannot read preset file " + path);
+    const std::string text((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
+    if (file.bad()) throw VstHostError("cannot read preset file " + path);
+    return parsePreset(text);
+}
+
+int applyPreset(VstHost& host, const PresetValues& values) {
+    const int count = std::min(kPresetParameterCount, host.effect()->numParams);
+    for (int i = 0; i < count; ++i)
+        host.setParameter(i, values[static_cast<size_t>(i)]);
+    return count;
+}
