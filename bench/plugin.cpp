@@ -27,7 +27,8 @@ std::vector<float> pluckedLoop() {
     std::vector<float> signal(static_cast<size_t>(length));
     for (int i = 0; i < length; ++i) {
         const double t = (i % (length / 4)) / kRate;
-        signal[static_cast<size_t>(i)] = static_cast<float>(0.15 * std::exp(-3.0 * t) * std::sin(2.0 * M_PI * 55.0 * t));
+        signal[static_cast<size_t>(i)] =
+            static_cast<float>(0.15 * std::exp(-3.0 * t) * std::sin(2.0 * M_PI * 55.0 * t));
     }
     return signal;
 }
@@ -39,7 +40,8 @@ void BM_PluginThroughRecord(benchmark::State& state) {
         state.SkipWithError(dlerror());
         return;
     }
-    auto main = reinterpret_cast<AEffect* (*)(audioMasterCallback)>(dlsym(library, "VSTPluginMain"));
+    auto main =
+        reinterpret_cast<AEffect* (*)(audioMasterCallback)>(dlsym(library, "VSTPluginMain"));
     AEffect* effect = main != nullptr ? main(hostCallback) : nullptr;
     if (effect == nullptr) {
         state.SkipWithError("no effect");
@@ -66,7 +68,8 @@ void BM_PluginThroughRecord(benchmark::State& state) {
         float* outputs[2] = {outLeft.data(), outRight.data()};
         effect->processReplacing(effect, inputs, outputs, block);
     };
-    for (int i = 0; i < static_cast<int>(kRate / 2) / block + 1; ++i) run();
+    for (int i = 0; i < static_cast<int>(kRate / 2) / block + 1; ++i)
+        run();
     for (auto _ : state) {
         run();
         benchmark::ClobberMemory();
@@ -74,7 +77,8 @@ void BM_PluginThroughRecord(benchmark::State& state) {
     effect->dispatcher(effect, effMainsChanged, 0, 0, nullptr, 0.0f);
     effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
     dlclose(library);
-    state.counters["rtf"] = benchmark::Counter(block / kRate, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["rtf"] =
+        benchmark::Counter(block / kRate, benchmark::Counter::kIsIterationInvariantRate);
     bench::reportPerSample(state, block);
 }
 
@@ -90,16 +94,19 @@ void BM_BareEngine(benchmark::State& state) {
     auto run = [&] {
         // The same mono sum of two equal channels the plug-in sees.
         for (int i = 0; i < block; ++i)
-            in[static_cast<size_t>(i)] = 2.0 * static_cast<double>(signal[static_cast<size_t>((position + i) % length)]);
+            in[static_cast<size_t>(i)] =
+                2.0 * static_cast<double>(signal[static_cast<size_t>((position + i) % length)]);
         position = (position + block) % length;
         engine->process(in.data(), left.data(), right.data(), block);
     };
-    for (int i = 0; i < static_cast<int>(kRate / 2) / block + 1; ++i) run();
+    for (int i = 0; i < static_cast<int>(kRate / 2) / block + 1; ++i)
+        run();
     for (auto _ : state) {
         run();
         benchmark::ClobberMemory();
     }
-    state.counters["rtf"] = benchmark::Counter(block / kRate, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["rtf"] =
+        benchmark::Counter(block / kRate, benchmark::Counter::kIsIterationInvariantRate);
     bench::reportPerSample(state, block);
 }
 

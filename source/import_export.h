@@ -9,20 +9,13 @@
 // preset texts in the same format and go through the same loader.
 #pragma once
 
+#include "source/preset_keys.h"
+
 #include <pugixml.hpp>
 
 #include <string>
 
 class Effect;
-
-// One attribute of the file format and the parameter it carries.
-struct PresetKey {
-    const char* key;
-    int index;
-};
-constexpr int kPresetKeyCount = 53;
-// The attributes in file order.
-extern const PresetKey presetKeys[kPresetKeyCount];
 
 // Writes the effect's current values as a preset file; a file that cannot be
 // opened is left alone without a message.

@@ -1,5 +1,6 @@
 #include "tools/tarvex_preset.h"
 
+#include "source/preset_keys.h"
 #include "tools/vst_host.h"
 
 #include <pugixml.hpp>
@@ -13,59 +14,19 @@
 #include <fstream>
 #include <iterator>
 
-const std::array<const char*, kPresetParameterCount> kPresetKeys = {"mode",
-                                                                    "crossover_frequency",
-                                                                    "invertB_enable",
-                                                                    "channel_select",
-                                                                    "compressorA_enable",
-                                                                    "compressorA_amount",
-                                                                    "compressorA_attack",
-                                                                    "gainA",
-                                                                    "boostA_enable",
-                                                                    "bassA",
-                                                                    "midsA",
-                                                                    "midsA_frequency",
-                                                                    "trebleA",
-                                                                    "driveA",
-                                                                    "clippingA",
-                                                                    "compressorB_enable",
-                                                                    "compressorB_amount",
-                                                                    "compressorB_attack",
-                                                                    "gainB",
-                                                                    "boostB_enable",
-                                                                    "bassB",
-                                                                    "midsB",
-                                                                    "midsB_frequency",
-                                                                    "trebleB",
-                                                                    "driveB",
-                                                                    "clippingB",
-                                                                    "mixAB",
-                                                                    "chorus_enable",
-                                                                    "chorus_level",
-                                                                    "chorus_speed",
-                                                                    "chorus_cutoff",
-                                                                    "reverb_enable",
-                                                                    "reverb_level",
-                                                                    "reverb_decay",
-                                                                    "reverb_damping",
-                                                                    "eq_band1",
-                                                                    "eq_band2",
-                                                                    "eq_band3",
-                                                                    "eq_band4",
-                                                                    "eq_band5",
-                                                                    "eq_band6",
-                                                                    "eq_band7",
-                                                                    "eq_band8",
-                                                                    "eq_band9",
-                                                                    "eq_band10",
-                                                                    "eq_band11",
-                                                                    "eq_band12",
-                                                                    "eq_level",
-                                                                    "eq_enable",
-                                                                    "bright",
-                                                                    "deep",
-                                                                    "cabinet",
-                                                                    "master_volume"};
+namespace {
+
+// The keys in parameter-index order, from the plug-in's own file-order table.
+std::array<const char*, kPresetParameterCount> keysByIndex() {
+    std::array<const char*, kPresetParameterCount> keys{};
+    for (const PresetKey& k : presetKeys)
+        keys[static_cast<size_t>(k.index)] = k.key;
+    return keys;
+}
+
+} // namespace
+
+const std::array<const char*, kPresetParameterCount> kPresetKeys = keysByIndex();
 
 namespace {
 

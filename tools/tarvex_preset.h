@@ -3,12 +3,14 @@
 // import a file, so the host reads it and sets the values itself.
 #pragma once
 
+#include "source/preset_keys.h"
+
 #include <array>
 #include <string>
 
 class VstHost;
 
-inline constexpr int kPresetParameterCount = 53;
+inline constexpr int kPresetParameterCount = kPresetKeyCount;
 
 // The attribute key of each parameter, in parameter index order.
 extern const std::array<const char*, kPresetParameterCount> kPresetKeys;

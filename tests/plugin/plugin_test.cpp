@@ -144,12 +144,14 @@ TEST_F(PluginTest, BypassSendsTheSumOfBothInputsToBothOutputs) {
 
 TEST_F(PluginTest, MonoHostsAndOddBlocksAreServed) {
     std::vector<float> x(4096), out(4096, 9.0f);
-    for (int i = 0; i < 4096; ++i) x[i] = 0.3f * std::sin(0.01f * i);
+    for (int i = 0; i < 4096; ++i)
+        x[i] = 0.3f * std::sin(0.01f * i);
     plugin.process(x.data(), nullptr, out.data(), nullptr, 0);
     EXPECT_EQ(out[0], 9.0f) << "a block of 0 writes nothing";
     for (int n : {1024, 4096, 512, 1, 3}) {
         plugin.process(x.data(), nullptr, out.data(), nullptr, n);
-        for (int i = 0; i < n; ++i) ASSERT_TRUE(std::isfinite(out[i]));
+        for (int i = 0; i < n; ++i)
+            ASSERT_TRUE(std::isfinite(out[i]));
     }
 }
 
@@ -158,7 +160,9 @@ TEST(PluginEntryTest, AHostThatAnswersNoVersionGetsNoEffect) {
     ASSERT_NE(library, nullptr) << dlerror();
     auto main = reinterpret_cast<PluginMain>(dlsym(library, "VSTPluginMain"));
     ASSERT_NE(main, nullptr);
-    auto silent = [](AEffect*, VstInt32, VstInt32, VstIntPtr, void*, float) -> VstIntPtr { return 0; };
+    auto silent = [](AEffect*, VstInt32, VstInt32, VstIntPtr, void*, float) -> VstIntPtr {
+        return 0;
+    };
     EXPECT_EQ(main(silent), nullptr);
     dlclose(library);
 }
@@ -171,7 +175,8 @@ TEST(PluginEntryTest, OnlyTheEntryPointIsExported) {
     char line[512];
     while (std::fgets(line, sizeof line, pipe) != nullptr) {
         std::string name = line;
-        while (!name.empty() && (name.back() == '\n' || name.back() == ' ')) name.pop_back();
+        while (!name.empty() && (name.back() == '\n' || name.back() == ' '))
+            name.pop_back();
         const size_t space = name.rfind(' ');
         const std::string type = space >= 2 ? name.substr(space - 1, 1) : "";
         // Version definitions (type A) are not code or data.
