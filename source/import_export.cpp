@@ -2,6 +2,7 @@
 
 #include "source/effect.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -60,8 +61,9 @@ double GetXMLParameter(pugi::xml_node element, const char* key) {
     const pugi::xml_attribute attribute = element.attribute(key);
     if (!attribute) return 0.5;
     double value = 0.0;
-    // A text that is not a finite number counts as missing.
-    if (std::sscanf(attribute.value(), "%lg", &value) != 1 || !std::isfinite(value)) return 0.5;
+    // A text that is not a number a float can hold counts as missing.
+    if (std::sscanf(attribute.value(), "%lg", &value) != 1 || !(std::abs(value) <= FLT_MAX))
+        return 0.5;
     return value;
 }
 

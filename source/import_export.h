@@ -29,7 +29,8 @@ void SetXMLPreset(const char* text, Effect* effect);
 // file order. Anything else (no element, another name) prints the
 // invalid-XML message on standard error and changes nothing.
 void LoadXMLPreset(pugi::xml_node root, Effect* effect);
-// The value of one attribute; 0.5 when it is missing or is not a finite number.
+// The value of one attribute; 0.5 when it is missing or is not a number that
+// a float can hold.
 double GetXMLParameter(pugi::xml_node element, const char* key);
 // Adds one attribute with the value printed by "%g"; returns the element.
 pugi::xml_node SetXMLParameter(pugi::xml_node element, const char* key, double value);

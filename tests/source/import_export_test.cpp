@@ -134,13 +134,15 @@ TEST(PresetFileTest, AttributesApplyInFileOrderWhateverTheirOrderInTheFile) {
 TEST(PresetFileTest, ValuesOutsideTheRangeApplyUnchangedAndNonNumbersCountAsHalf) {
     auto effect = std::make_unique<Effect>(nullptr);
     importText(*effect, "<TarvexPreset mode=\"2.5\" gainA=\"-1\" gainB=\"abc\" bassA=\"nan\" "
-                        "bassB=\"inf\" midsA=\" 0.125\"/>");
+                        "bassB=\"inf\" midsA=\" 0.125\" midsB=\"8e115\" trebleA=\"-1e39\"/>");
     EXPECT_EQ(effect->getParameter(0), 2.5f);
     EXPECT_EQ(effect->getParameter(7), -1.0f);
     EXPECT_EQ(effect->getParameter(18), 0.5f);
     EXPECT_EQ(effect->getParameter(9), 0.5f);
     EXPECT_EQ(effect->getParameter(20), 0.5f);
     EXPECT_EQ(effect->getParameter(10), 0.125f);
+    EXPECT_EQ(effect->getParameter(21), 0.5f);
+    EXPECT_EQ(effect->getParameter(12), 0.5f);
 }
 
 TEST(PresetFileTest, FilesThatAreNotPresetsChangeNothing) {
