@@ -26,6 +26,10 @@ public:
     AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams);
     // Deletes the attached editor.
     virtual ~AudioEffect();
+    // The record points back at its object and the editor is owned: a copy
+    // would share both.
+    AudioEffect(const AudioEffect&) = delete;
+    AudioEffect& operator=(const AudioEffect&) = delete;
 
     // The host's opcodes 0 to 24; any other answers 0.
     virtual VstIntPtr dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,

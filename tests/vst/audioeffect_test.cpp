@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -39,6 +40,9 @@ static_assert(sizeof(void*) != 8 || offsetof(AEffect, processReplacing) == 120);
 static_assert(sizeof(void*) != 8 || offsetof(AEffect, future) == 136);
 static_assert(fourCharCode("VstP") == 0x56737450);
 static_assert(fourCharCode("NoEf") == 0x4E6F4566);
+// The record points back at its object and the editor is owned: no copies.
+static_assert(!std::is_copy_constructible_v<AudioEffectX>);
+static_assert(!std::is_copy_assignable_v<AudioEffectX>);
 
 TEST(EffectRecord, AFreshBaseShowsThePublishedInitialValues) {
     FakeHost host;
