@@ -167,6 +167,19 @@ TEST(PluginEntryTest, AHostThatAnswersNoVersionGetsNoEffect) {
     dlclose(library);
 }
 
+// Hosts scan and reload plug-ins; every load must work and (under the leak
+// checker) none may leave memory behind.
+TEST(PluginEntryTest, RepeatedLoadsAndUnloadsWork) {
+    for (int round = 0; round < 4; ++round) {
+        Plugin plugin;
+        ASSERT_NE(plugin.effect, nullptr) << round;
+        plugin.call(effMainsChanged, 0, 1);
+        std::vector<float> x(256, 0.1f), l(256), r(256);
+        plugin.process(x.data(), x.data(), l.data(), r.data(), 256);
+        for (float v : l) ASSERT_TRUE(std::isfinite(v));
+    }
+}
+
 TEST(PluginEntryTest, OnlyTheEntryPointIsExported) {
     const std::string command = std::string("nm -D --defined-only ") + TARVEX_PLUGIN_PATH;
     FILE* pipe = popen(command.c_str(), "r");
