@@ -268,7 +268,7 @@ void Effect::getParameterDisplay(VstInt32 index, char* text) {
         }
         return;
     }
-    float2string(static_cast<float>(range(value, 0.0, 100.0)), text, 8);
+    float2string(toFloat(range(value, 0.0, 100.0)), text, 8);
 }
 
 VstInt32 Effect::getProgram() {

@@ -13,19 +13,17 @@ namespace {
 constexpr int kDigitsWidth = 8;
 constexpr char kHuge[] = "Huge!";
 
-// A double rounded to float, out-of-range values as infinities instead of an
-// undefined conversion.
-float toFloat(double v) {
-    if (v > FLT_MAX) return INFINITY;
-    if (v < -FLT_MAX) return -INFINITY;
-    return static_cast<float>(v);
-}
-
 char digitOf(double v) {
     return static_cast<char>('0' + static_cast<int>(std::trunc(v)));
 }
 
 } // namespace
+
+float toFloat(double v) {
+    if (v > FLT_MAX) return INFINITY;
+    if (v < -FLT_MAX) return -INFINITY;
+    return static_cast<float>(v);
+}
 
 void vstStringCopy(char* dest, const char* source, VstInt32 maxLen) {
     if (!dest || maxLen < 0) return;

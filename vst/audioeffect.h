@@ -146,6 +146,10 @@ protected:
     AEffect cEffect;
 };
 
+// A double rounded to float, out-of-range values as infinities instead of an
+// undefined conversion.
+float toFloat(double v);
+
 // The bounded text copy the conversions use: copies at most maxLen characters
 // of source (null counts as empty) and fills dest with zero bytes up to and
 // including index maxLen. A null dest or a negative maxLen writes nothing.

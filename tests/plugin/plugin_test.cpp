@@ -176,7 +176,8 @@ TEST(PluginEntryTest, RepeatedLoadsAndUnloadsWork) {
         plugin.call(effMainsChanged, 0, 1);
         std::vector<float> x(256, 0.1f), l(256), r(256);
         plugin.process(x.data(), x.data(), l.data(), r.data(), 256);
-        for (float v : l) ASSERT_TRUE(std::isfinite(v));
+        for (float v : l)
+            ASSERT_TRUE(std::isfinite(v));
     }
 }
 
