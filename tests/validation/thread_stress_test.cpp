@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -163,6 +164,62 @@ TEST(ThreadStressTest, AudioAutomationAndPresetImportTogetherLeaveTheEffectConsi
                             std::fabs(static_cast<double>(a.right[i]) - b.right[i])});
     EXPECT_LT(largest, 1e-4) << "program " << program;
     EXPECT_GT(rms(b.left.data(), b.size()), 1e-3) << "the comparison needs sound";
+}
+
+TEST(ThreadStressTest, SettersRacingOnOneParameterLeaveTheSoundAndTheProgramOnTheShownValue) {
+    // Four threads set the volume to four different values as fast as they
+    // can and stop together. Whichever value the table shows afterwards, the
+    // engine plays it and the current program holds it.
+    LoadedPlugin plugin;
+    ASSERT_NE(plugin.effect, nullptr);
+    plugin.start(44100.0f, 4096);
+    plugin.selectProgram(2);
+    constexpr int kVolume = 52;
+    const float values[4] = {0.0f, 0.33f, 0.67f, 1.0f};
+    const Stereo music = bassInput(44100.0, 4096.0 / 44100.0);
+    auto levelNow = [&] {
+        // One block lets the volume's coefficient fade finish.
+        const Stereo out = render(plugin, music, 4096);
+        return rms(out.left.data() + 3000, 1000);
+    };
+    double levelOf[4];
+    for (int k = 0; k < 4; ++k) {
+        plugin.setParameter(kVolume, values[k]);
+        levelNow();
+        levelOf[k] = levelNow();
+    }
+
+    const int trials = kSanitized ? 100 : 300;
+    for (int trial = 0; trial < trials; ++trial) {
+        std::atomic<bool> stop{false};
+        std::atomic<int> ready{0};
+        std::vector<std::thread> setters;
+        for (int k = 0; k < 4; ++k) {
+            setters.emplace_back([&, k] {
+                ready.fetch_add(1);
+                while (ready.load() < 4) {
+                }
+                while (!stop.load(std::memory_order_relaxed))
+                    plugin.setParameter(kVolume, values[k]);
+            });
+        }
+        while (ready.load() < 4) {
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        stop.store(true);
+        for (std::thread& t : setters)
+            t.join();
+
+        const float shown = plugin.parameter(kVolume);
+        const int k = static_cast<int>(std::find(values, values + 4, shown) - values);
+        ASSERT_LT(k, 4) << shown;
+        const double level = levelNow();
+        ASSERT_NEAR(level / levelOf[k], 1.0, 0.05) << "trial " << trial << ": the table shows "
+                                                   << shown << ", the engine plays another value";
+        plugin.selectProgram(3);
+        plugin.selectProgram(2);
+        ASSERT_EQ(plugin.parameter(kVolume), shown) << "trial " << trial;
+    }
 }
 
 } // namespace
