@@ -3,6 +3,7 @@
 #include <fftw3.h>
 
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
@@ -44,6 +45,18 @@ struct Plans {
         fftw_free(in);
         fftw_free(out);
     }
+    // Runs when the program ends or a module holding this code is unloaded:
+    // a host that loads and unloads the plug-in must get the memory back.
+    // Only these plans are destroyed; the planner stays, as another user of
+    // the FFTW library in the same process may rely on it.
+    ~Plans() {
+        for (auto* group : {&forwardReal, &inverseReal, &positiveComplex, &negativeComplex})
+            for (auto& byAlignment : *group)
+                for (fftw_plan& plan : byAlignment)
+                    if (plan != nullptr) fftw_destroy_plan(plan);
+    }
+    Plans(const Plans&) = delete;
+    Plans& operator=(const Plans&) = delete;
 };
 
 const Plans& plans() {

@@ -127,7 +127,7 @@ EffectProgram::EffectProgram() {
 }
 
 void EngineHandOff::post(int index, float value) {
-    pending[index].store(value, std::memory_order_relaxed);
+    pending[index].store(value); // ordered with the setters' table accesses
     marked.fetch_or(std::uint64_t{1} << index, std::memory_order_release);
 }
 
@@ -214,9 +214,24 @@ Effect::Effect(audioMasterCallback hostCallback)
 Effect::~Effect() = default;
 
 void Effect::storeParameter(int index, float value, int program) {
-    if (inProgramRange(program)) storeValue(programs[program].values[index], value);
-    storeValue(params[index].value, value);
-    handOff.post(index, value);
+    // Two threads setting one parameter at once must leave the table, the
+    // program slot and the engine on one value, the table's. A setter that
+    // finds, after posting, that another setter changed the table meanwhile
+    // stores and posts the table's value as well; so the last post always
+    // carries the table's final value, and no setter ever waits. (The
+    // sequentially consistent order of the table's store and load and the
+    // post's store is what makes that hold.) From one thread the loop runs
+    // once.
+    const std::atomic_ref<float> shown(params[index].value);
+    shown.store(value);
+    for (;;) {
+        if (inProgramRange(program))
+            std::atomic_ref<float>(programs[program].values[index]).store(value);
+        handOff.post(index, value);
+        const float latest = shown.load();
+        if (std::bit_cast<std::uint32_t>(latest) == std::bit_cast<std::uint32_t>(value)) return;
+        value = latest;
+    }
 }
 
 void Effect::setParameter(VstInt32 index, float value) {

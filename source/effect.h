@@ -10,6 +10,9 @@
 //   - a parameter change reaches the engine as a pending value: the setter
 //     stores it and marks its index, and the audio thread hands every marked
 //     value to the engine at the start of its next block (EngineHandOff);
+//   - two threads setting one parameter at once leave the table, the current
+//     program's slot and the engine on the same value, without either
+//     waiting for the other;
 //   - bypass and the tuner switch are atomic flags read once per block, and
 //     the six indicator readings are published after every block;
 //   - a sample-rate change rebuilds engine and tuner state (and may allocate),

@@ -3,9 +3,10 @@
 #include <cstdlib>
 #include <new>
 
-// The sanitizers intercept malloc themselves; there only operator new is
-// counted. Elsewhere the C allocation functions are replaced too, so that
-// allocations inside C libraries (FFTW, for one) are counted as well.
+// The sanitizers intercept malloc themselves; there the C allocation
+// functions are counted through the sanitizer's hooks instead of being
+// replaced. Elsewhere they are replaced, so that calls inside C libraries
+// (FFTW, for one) and loaded modules are counted as well.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define TARVEX_COUNT_MALLOC 0
 #elif defined(__has_feature)
@@ -18,8 +19,9 @@
 #endif
 
 namespace {
-// Initial-exec: reading the counter must never allocate, not even for TLS.
+// Initial-exec: reading the counters must never allocate, not even for TLS.
 __attribute__((tls_model("initial-exec"))) thread_local std::size_t allocations = 0;
+__attribute__((tls_model("initial-exec"))) thread_local std::size_t releases = 0;
 } // namespace
 
 #if TARVEX_COUNT_MALLOC
@@ -31,6 +33,7 @@ void* __libc_malloc(std::size_t);
 void* __libc_calloc(std::size_t, std::size_t);
 void* __libc_realloc(void*, std::size_t);
 void* __libc_memalign(std::size_t, std::size_t);
+void __libc_free(void*);
 
 EXPORTED void* malloc(std::size_t size) {
     ++allocations;
@@ -57,7 +60,26 @@ EXPORTED int posix_memalign(void** p, std::size_t alignment, std::size_t size) {
     *p = __libc_memalign(alignment, size);
     return *p != nullptr ? 0 : 12; // ENOMEM
 }
+EXPORTED void free(void* p) {
+    if (p != nullptr) ++releases;
+    __libc_free(p);
 }
+}
+#else
+// The sanitizer runtime calls these for every allocation and release it
+// serves, whoever asked (operator new included).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*,
+                                                                  std::size_t),
+                                                         void (*)(const volatile void*));
+namespace {
+void countAllocation(const volatile void*, std::size_t) {
+    ++allocations;
+}
+void countRelease(const volatile void* p) {
+    if (p != nullptr) ++releases;
+}
+const int hooksInstalled = __sanitizer_install_malloc_and_free_hooks(countAllocation, countRelease);
+} // namespace
 #endif
 
 namespace {
@@ -69,8 +91,7 @@ void* allocate(std::size_t size) {
         return p;
     }
 #else
-    ++allocations;
-    if (void* p = std::malloc(size)) return p;
+    if (void* p = std::malloc(size)) return p; // counted by the hook
 #endif
     throw std::bad_alloc();
 }
@@ -79,6 +100,9 @@ void* allocate(std::size_t size) {
 namespace testing_support {
 std::size_t allocationCount() {
     return allocations;
+}
+std::size_t releaseCount() {
+    return releases;
 }
 } // namespace testing_support
 
