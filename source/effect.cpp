@@ -259,14 +259,12 @@ bool Effect::string2parameter(VstInt32 index, char* text) {
 
 void Effect::getParameterName(VstInt32 index, char* text) {
     if (!inParameterRange(index) || text == nullptr) return;
-    std::strncpy(text, params[index].name, 8);
-    text[8] = '\0';
+    vstStringCopy(text, params[index].name, 8);
 }
 
 void Effect::getParameterLabel(VstInt32 index, char* label) {
     if (!inParameterRange(index) || label == nullptr) return;
-    std::strncpy(label, params[index].label, 8);
-    label[8] = '\0';
+    vstStringCopy(label, params[index].label, 8);
 }
 
 void Effect::getParameterDisplay(VstInt32 index, char* text) {
@@ -278,8 +276,7 @@ void Effect::getParameterDisplay(VstInt32 index, char* text) {
     if (info.choices > 0) {
         const int p = position(value, info.choices);
         if (p >= 1 && p <= info.choices) {
-            std::strncpy(text, info.texts[p - 1], 8);
-            text[8] = '\0';
+            vstStringCopy(text, info.texts[p - 1], 8);
         }
         return;
     }
@@ -311,15 +308,13 @@ void Effect::getProgramName(char* name) {
     const std::lock_guard lock(programMutex);
     const int program = getProgram();
     if (!inProgramRange(program)) return;
-    std::strncpy(name, programs[program].name, 24);
-    name[24] = '\0';
+    vstStringCopy(name, programs[program].name, 24);
 }
 
 bool Effect::getProgramNameIndexed(VstInt32, VstInt32 index, char* text) {
     if (!inProgramRange(index) || text == nullptr) return false;
     const std::lock_guard lock(programMutex);
-    std::strncpy(text, programs[index].name, 24);
-    text[24] = '\0';
+    vstStringCopy(text, programs[index].name, 24);
     return true;
 }
 
@@ -333,22 +328,19 @@ void Effect::LoadFactoryPreset(int number) {
 
 bool Effect::getEffectName(char* name) {
     if (name == nullptr) return false;
-    std::strncpy(name, effectName, 32);
-    name[32] = '\0';
+    vstStringCopy(name, effectName, 32);
     return true;
 }
 
 bool Effect::getVendorString(char* text) {
     if (text == nullptr) return false;
-    std::strncpy(text, vendor, 64);
-    text[64] = '\0';
+    vstStringCopy(text, vendor, 64);
     return true;
 }
 
 bool Effect::getProductString(char* text) {
     if (text == nullptr) return false;
-    std::strncpy(text, product, 64);
-    text[64] = '\0';
+    vstStringCopy(text, product, 64);
     return true;
 }
 
@@ -430,50 +422,45 @@ void Effect::runBlock(float** inputs, int n) {
     indicators[5].store(engine.OutputIndicator(), std::memory_order_relaxed);
 }
 
-void Effect::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
-    const int n = sampleFrames;
+namespace {
+
+// One engine channel to the host's float buffer, replacing or adding.
+void narrowInto(const double* from, float* to, int n, bool accumulate) {
+    if (accumulate) {
+        for (int i = 0; i < n; ++i)
+            to[i] += static_cast<float>(from[i]);
+    } else {
+        for (int i = 0; i < n; ++i)
+            to[i] = static_cast<float>(from[i]);
+    }
+}
+
+} // namespace
+
+void Effect::renderFrame(float** inputs, float** outputs, int n, bool accumulate) {
     if (n <= 0) return;
     float* out0 = outputs[0];
     float* out1 = outputs[1];
     if (!gate.enterAudio()) {
         // The sample rate is being changed on another thread: silence.
-        std::fill(out0, out0 + n, 0.0f);
-        if (out1 != nullptr) std::fill(out1, out1 + n, 0.0f);
+        if (!accumulate) {
+            std::fill(out0, out0 + n, 0.0f);
+            if (out1 != nullptr) std::fill(out1, out1 + n, 0.0f);
+        }
         return;
     }
     runBlock(inputs, n);
-    const double* left = leftBuffer.get();
-    const double* right = rightBuffer.get();
-    if (out1 != nullptr) {
-        for (int i = 0; i < n; ++i) {
-            out0[i] = static_cast<float>(left[i]);
-            out1[i] = static_cast<float>(right[i]);
-        }
-    } else {
-        for (int i = 0; i < n; ++i)
-            out0[i] = static_cast<float>(left[i]);
-    }
+    narrowInto(leftBuffer.get(), out0, n, accumulate);
+    if (out1 != nullptr) narrowInto(rightBuffer.get(), out1, n, accumulate);
     gate.leaveAudio();
 }
 
+void Effect::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
+    renderFrame(inputs, outputs, sampleFrames, false);
+}
+
 void Effect::process(float** inputs, float** outputs, VstInt32 sampleFrames) {
-    const int n = sampleFrames;
-    if (n <= 0 || !gate.enterAudio()) return;
-    runBlock(inputs, n);
-    const double* left = leftBuffer.get();
-    const double* right = rightBuffer.get();
-    float* out0 = outputs[0];
-    float* out1 = outputs[1];
-    if (out1 != nullptr) {
-        for (int i = 0; i < n; ++i) {
-            out0[i] += static_cast<float>(left[i]);
-            out1[i] += static_cast<float>(right[i]);
-        }
-    } else {
-        for (int i = 0; i < n; ++i)
-            out0[i] += static_cast<float>(left[i]);
-    }
-    gate.leaveAudio();
+    renderFrame(inputs, outputs, sampleFrames, true);
 }
 
 AudioEffect* createEffectInstance(audioMasterCallback audioMaster) {

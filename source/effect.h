@@ -143,6 +143,8 @@ private:
     // value) for one in-range index.
     void storeParameter(int index, float value, int program);
     void runBlock(float** inputs, int n);
+    // Both process forms: the block, then the outputs replaced or added to.
+    void renderFrame(float** inputs, float** outputs, int n, bool accumulate);
 
     std::atomic<bool> tunerOn{false};
     char vendor[64];
