@@ -11,6 +11,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -121,7 +122,8 @@ TEST(FactoryProgramTest, EveryProgramHoldsThePublishedNamesAndValues) {
 
 TEST(FactoryProgramTest, ProgramTwoExportsAsThePublishedPresetText) {
     auto effect = std::make_unique<Effect>(nullptr);
-    const std::string path = ::testing::TempDir() + "/program2.xml";
+    const std::string path =
+        ::testing::TempDir() + "/tarvex-" + std::to_string(getpid()) + "-program2.xml";
     exportPreset(path.c_str(), effect.get());
     std::FILE* file = std::fopen(path.c_str(), "rb");
     ASSERT_NE(file, nullptr);

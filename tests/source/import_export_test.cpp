@@ -12,6 +12,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -30,8 +31,9 @@ public:
     std::vector<int> calls;
 };
 
+// Test cases run as parallel processes: each names its files after itself.
 std::string tempPath(const std::string& name) {
-    return ::testing::TempDir() + "/" + name;
+    return ::testing::TempDir() + "/tarvex-" + std::to_string(getpid()) + "-" + name;
 }
 
 void writeFile(const std::string& path, const std::string& content) {
