@@ -479,11 +479,19 @@ OSStatus AUBase::DispatchSelector(const ComponentParameters& params) {
         if (result == noErr) *ioSize = size;
         return result;
     }
-    case kAudioUnitSetPropertySelect:
+    case kAudioUnitSetPropertySelect: {
         if (!needs(5) || a[3] == 0) return kAudio_ParamError;
+        UInt32 size = 0;
+        Boolean writable = false;
+        if (OSStatus result = GetPropertyInfo(static_cast<AudioUnitPropertyID>(a[0]),
+                                              static_cast<AudioUnitScope>(a[1]),
+                                              static_cast<AudioUnitElement>(a[2]), size, writable))
+            return result;
+        if (!writable) return kAudioUnitErr_PropertyNotWritable;
         return SetProperty(static_cast<AudioUnitPropertyID>(a[0]),
                            static_cast<AudioUnitScope>(a[1]), static_cast<AudioUnitElement>(a[2]),
                            reinterpret_cast<const void*>(a[3]), static_cast<UInt32>(a[4]));
+    }
     case kAudioUnitGetParameterSelect: {
         if (!needs(4) || a[3] == 0) return kAudio_ParamError;
         Float32 value = 0.0f;
