@@ -79,8 +79,8 @@ TEST(BadValueTest, NoValueOutsideTheScaleMakesTheOutputLouderThanOneInsideIt) {
         const double limit = loudest * (1.0 + 1e-6);
 
         for (float value : kOutsideValues) {
-            const Stereo out = renderChanged(
-                [&](LoadedPlugin& plugin) { plugin.setParameter(index, value); });
+            const Stereo out =
+                renderChanged([&](LoadedPlugin& plugin) { plugin.setParameter(index, value); });
             EXPECT_LE(loudness(out), limit) << "setParameter " << value;
         }
         for (const char* text : kOutsideTexts) {
