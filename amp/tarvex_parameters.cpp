@@ -15,7 +15,7 @@ enum class Rule {
     Switch,   // below 0.5 off, 0.5 and above on; NaN does nothing
     Bounded,  // 0 <= v <= 1
     Plain,    // any finite value, held to 0..1
-    Positive, // v > 0, held to at most 1
+    Positive, // finite v > 0, held to at most 1
     Choice,   // position(v, n) - 1 in 0..n-1
 };
 
@@ -183,7 +183,7 @@ void Tarvex::SetParameter(int index, double value) {
         if (!(value >= 0.0 && value <= 1.0)) return;
         break;
     case Rule::Positive:
-        if (!(value > 0.0)) return;
+        if (!(value > 0.0) || !std::isfinite(value)) return;
         value = std::min(value, 1.0);
         break;
     case Rule::Plain:

@@ -260,7 +260,7 @@ TEST(TarvexRules, RejectedValuesChangeNothing) {
     for (double bad : {1.5, -0.1, kNaN, kInfinity})
         for (int bounded : {5, 6, 7, 14, 26, 28, 29, 30, 32, 33, 34, 49, 50})
             engine->SetParameter(bounded, bad);
-    for (double bad : {0.0, -1.0, kNaN})
+    for (double bad : {0.0, -1.0, kNaN, kInfinity})
         engine->SetParameter(11, bad); // positive
     for (double bad : {kNaN, kInfinity, -kInfinity})
         for (int plain : {1, 9, 10, 12, 13, 35, 47, 52})
