@@ -88,6 +88,7 @@ void CFrame::update() {
         collectDirty(view, area);
     area.bound(size);
     pending = CRect();
+    dirty = false;
     if (area.isEmpty()) return;
     CDrawContext context(surface);
     drawRect(&context, area);
