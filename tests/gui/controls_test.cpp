@@ -166,6 +166,9 @@ TEST_F(Controls, ControlClickResetsKnobSliderAndSwitchToTheirDefault) {
     EXPECT_EQ(listener.values.size(), 3u);
     EXPECT_EQ(listener.begins, 3);
     EXPECT_EQ(listener.ends, 3);
+    // Already at the default: nothing to tell.
+    frame->platformMouseDown(CPoint(20, 30), kLButton | kControl);
+    EXPECT_EQ(listener.values.size(), 3u);
 
     // With another modifier as well it is no reset: the switch takes the band under the
     // pointer (the top band is value 0 on this base switch).
