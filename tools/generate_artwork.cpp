@@ -363,26 +363,47 @@ void toggleStrip(Image& image) {
     drawStrip(image.cr(), kTwoPositions, 20, [](cairo_t* cr, int f) {
         const double c = 10;
         const bool up = f == 1;
-        // Washer and nut.
-        cairo_arc(cr, c, c, 8.5, 0, 2 * kPi);
-        verticalGradient(cr, 1.5, 18.5, rgb(150, 152, 156), rgb(40, 41, 44));
+        // Washer, hexagon nut and bushing, in darker metal than the lever.
+        cairo_arc(cr, c, c, 8.6, 0, 2 * kPi);
+        verticalGradient(cr, 1.4, 18.6, rgb(92, 94, 98), rgb(22, 23, 25));
+        cairo_fill_preserve(cr);
+        setColor(cr, rgb(4, 4, 5));
+        cairo_set_line_width(cr, 0.8);
+        cairo_stroke(cr);
+        for (int i = 0; i < 6; ++i) {
+            const double a = kPi / 6 + i * kPi / 3;
+            const double x = c + 6.3 * std::cos(a), y = c + 6.3 * std::sin(a);
+            i == 0 ? cairo_move_to(cr, x, y) : cairo_line_to(cr, x, y);
+        }
+        cairo_close_path(cr);
+        cairo_pattern_t* nut = cairo_pattern_create_linear(c - 6, c - 6, c + 6, c + 6);
+        cairo_pattern_add_color_stop_rgb(nut, 0, 0.62, 0.63, 0.65);
+        cairo_pattern_add_color_stop_rgb(nut, 1, 0.2, 0.21, 0.22);
+        cairo_set_source(cr, nut);
+        cairo_fill_preserve(cr);
+        cairo_pattern_destroy(nut);
+        setColor(cr, rgb(10, 10, 11));
+        cairo_set_line_width(cr, 0.7);
+        cairo_stroke(cr);
+        cairo_arc(cr, c, c, 3, 0, 2 * kPi);
+        setColor(cr, rgb(8, 8, 9));
         cairo_fill(cr);
-        cairo_arc(cr, c, c, 5.8, 0, 2 * kPi);
-        verticalGradient(cr, 4, 16, rgb(60, 62, 66), rgb(18, 19, 21));
-        cairo_fill(cr);
-        // Lever, seen at an angle: tapered from the nut to a ball tip.
-        const double tip = up ? 3.2 : 16.8;
-        cairo_move_to(cr, c - 2.4, c);
+        // Lever, tapered from the bushing to a ball tip.
+        const double tip = up ? 3.4 : 16.6;
+        cairo_move_to(cr, c - 2.2, c);
         cairo_line_to(cr, c - 1.5, tip);
         cairo_line_to(cr, c + 1.5, tip);
-        cairo_line_to(cr, c + 2.4, c);
+        cairo_line_to(cr, c + 2.2, c);
         cairo_close_path(cr);
-        chrome(cr, c - 2.4, c + 2.4);
-        cairo_fill(cr);
-        cairo_arc(cr, c, tip, 2.6, 0, 2 * kPi);
-        chrome(cr, c - 2.6, c + 2.6);
+        chrome(cr, c - 2.2, c + 2.2);
         cairo_fill_preserve(cr);
-        setColor(cr, rgb(30, 30, 32), 0.8);
+        setColor(cr, rgb(20, 20, 22), 0.7);
+        cairo_set_line_width(cr, 0.5);
+        cairo_stroke(cr);
+        cairo_arc(cr, c, tip, 2.7, 0, 2 * kPi);
+        chrome(cr, c - 2.7, c + 2.7);
+        cairo_fill_preserve(cr);
+        setColor(cr, rgb(20, 20, 22), 0.8);
         cairo_set_line_width(cr, 0.6);
         cairo_stroke(cr);
     });
@@ -398,10 +419,11 @@ void channelStrip(Image& image) {
         const int active = bandOfFrame(f, kChannelPositions);
         for (int band = 0; band < kChannelPositions; ++band) {
             const double y = (band + 0.5) * step;
-            legend(cr, names[band], 25, y + 3, Align::Center,
-                   band == active ? kLedAmber : rgb(105, 102, 96), 8);
+            useFont(cr, 7.5, true);
+            setColor(cr, band == active ? kLedAmber : rgb(105, 102, 96));
+            text(cr, names[band], 25.5, y + 2.8, Align::Center, -0.7);
         }
-        drawSelectorHandle(cr, 9.5, (active + 0.5) * step, 13, 9);
+        drawSelectorHandle(cr, 9.5, (active + 0.5) * step, 11, 9);
     });
 }
 
@@ -659,7 +681,7 @@ void channelStrips(cairo_t* cr) {
     switchPositions(cr, kModeSwitch, "BI-AMP", "NORMAL");
     switchPositions(cr, kInvertSwitch, "INVERT B", "NORMAL");
 
-    divider(cr, 122, 77.5, 640, 77.5);
+    divider(cr, 122, 73.5, 640, 73.5);
     for (int channel = 0; channel < 2; ++channel) {
         const double dy = channel * kChannelBOffset;
         const char* name = channel == 0 ? "A" : "B";
