@@ -202,6 +202,8 @@ TEST_F(X11WindowTest, ClosedConnectionOrDestroyedParentEndsTheWindowWithoutHarm)
         else
             display.destroyWindow(parent);
         display.button(1, false);
+        knob->setValue(0.3f); // drawn before the frame has heard of it
+        frame->redraw();
         EXPECT_TRUE(pumpUntil([&] { frame->idle(); }, [&] { return !frame->isOpen(); }))
             << killConnection;
         // Drawing, events and closing after that do nothing harmful.
