@@ -41,6 +41,25 @@ xcb_window_t TestDisplay::createWindow(int x, int y, int width, int height, bool
     return window;
 }
 
+xcb_window_t TestDisplay::createArgbWindow(int width, int height) {
+    for (auto d = xcb_screen_allowed_depths_iterator(screen); d.rem; xcb_depth_next(&d)) {
+        if (d.data->depth != 32 || !d.data->visuals_len) continue;
+        const xcb_visualid_t visual = xcb_depth_visuals(d.data)->visual_id;
+        const xcb_colormap_t colormap = xcb_generate_id(connection);
+        xcb_create_colormap(connection, XCB_COLORMAP_ALLOC_NONE, colormap, screen->root, visual);
+        const xcb_window_t window = xcb_generate_id(connection);
+        const std::uint32_t values[] = {0, 0, colormap};
+        xcb_create_window(connection, 32, window, screen->root, 0, 0,
+                          static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, visual,
+                          XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_COLORMAP, values);
+        xcb_map_window(connection, window);
+        sync();
+        return window;
+    }
+    return XCB_NONE;
+}
+
 xcb_pixmap_t TestDisplay::createPixmap() {
     const xcb_pixmap_t pixmap = xcb_generate_id(connection);
     xcb_create_pixmap(connection, screen->root_depth, pixmap, screen->root, 16, 16);

@@ -22,6 +22,9 @@ public:
     // A mapped top-level window at (x, y) of the root, as a host's container;
     // with `inputOnly` one that cannot hold a drawn child.
     xcb_window_t createWindow(int x, int y, int width, int height, bool inputOnly = false);
+    // A mapped top-level window of depth 32 (with alpha), as compositing
+    // hosts make; XCB_NONE when the server offers no such visual.
+    xcb_window_t createArgbWindow(int width, int height);
     xcb_pixmap_t createPixmap();
     void destroyWindow(xcb_window_t window);
     // Unmaps and maps again: the window's contents are lost and exposed.
