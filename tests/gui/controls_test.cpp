@@ -166,6 +166,9 @@ TEST_F(Controls, ControlClickResetsKnobSliderAndSwitchToTheirDefault) {
     EXPECT_EQ(listener.values.size(), 3u);
     EXPECT_EQ(listener.begins, 3);
     EXPECT_EQ(listener.ends, 3);
+    // Already at the default: nothing to tell.
+    frame->platformMouseDown(CPoint(20, 30), kLButton | kControl);
+    EXPECT_EQ(listener.values.size(), 3u);
 
     // With another modifier as well it is no reset: the switch takes the band under the
     // pointer (the top band is value 0 on this base switch).
@@ -207,6 +210,25 @@ TEST_F(Controls, NestedContainerHandsItsControlsPointsInTheirOwnSpace) {
     EXPECT_FLOAT_EQ(under->getValue(), 0.f);
     click(frame, CPoint(154, 98));
     EXPECT_FLOAT_EQ(under->getValue(), 1.f);
+}
+
+TEST_F(Controls, HugeOrNegativeSizesDrawAndTrackWithoutOverflow) {
+    addStripImage(640, 10, 10, 4);
+    CBitmap* strip = new CBitmap(640);
+    const long huge = std::numeric_limits<long>::max();
+    const long tiny = std::numeric_limits<long>::min();
+    auto* knob = add(new CAnimKnob(CRect(tiny, tiny, huge, huge), &listener, 1, huge, huge, strip));
+    add(new CVerticalSwitch(CRect(30, 0, 50, 20), &listener, 2, -3, -20, tiny, strip));
+    add(new CVerticalSlider(CRect(50, 50, 10, 10), &listener, 3, huge, tiny, strip, strip));
+    strip->forget();
+    knob->setValue(1.f);
+    frame->redraw();
+    drag(CPoint(5, 5), CPoint(5, tiny));
+    EXPECT_FLOAT_EQ(knob->getValue(), 1.f);
+    drag(CPoint(5, 5), CPoint(5, huge));
+    EXPECT_FLOAT_EQ(knob->getValue(), 0.f);
+    click(frame, CPoint(35, 5));
+    frame->update();
 }
 
 TEST_F(Controls, ValuesStayWithinRangeAndALabelDrawsItsText) {
