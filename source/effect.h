@@ -34,6 +34,8 @@
 #include <memory>
 #include <mutex>
 
+class AEffGUIEditor;
+
 constexpr int kNumParams = 53;
 constexpr int kNumPrograms = 20;
 
@@ -163,7 +165,17 @@ private:
     EngineHandOff handOff;
     AudioGate gate;
     std::atomic<double> indicators[6] = {};
+    // The attached window, which hears of every parameter change; null in
+    // programs without the editor library.
+    AEffGUIEditor* guiEditor = nullptr;
 };
 
 // Builds one Tarvex effect for a host callback; null when it cannot be built.
 AudioEffect* createEffectInstance(audioMasterCallback audioMaster);
+
+// The effect's window, made (and attached) while the effect is constructed.
+// Plug-in modules link the editor library, whose definition builds the
+// editor; every other program (tools, tests of the sound) gets the weak
+// default of source/no_editor.cpp, which answers null, so the effect library
+// needs no window system. Must not open any window or display connection.
+AEffGUIEditor* createEffectEditor(Effect* effect);
