@@ -53,9 +53,15 @@ CMouseEventResult CMyVerticalSwitch::onMouseMoved(CPoint& where, const long& but
     if (step > 0.0 && maxPositions > 1)
         position = std::trunc(static_cast<double>(where.v - size.top) / step) /
                    static_cast<double>(maxPositions - 1);
+    // A change is judged against the value before this move, not against the
+    // one last drawn: a switch moved by the host and not yet redrawn must
+    // still report the user's move back to where it was drawn.
+    const float before = value;
     value = 1.0f - std::clamp(static_cast<float>(position), 0.0f, 1.0f);
-    if (isDirty() && listener != nullptr) listener->valueChanged(this);
-    if (isDirty()) invalid();
+    if (value != before) {
+        if (listener != nullptr) listener->valueChanged(this);
+        invalid();
+    }
     return kMouseEventHandled;
 }
 

@@ -154,12 +154,23 @@ TunerDisplay tunerDisplay(int note, double meter, const char* text) {
     // The tuner names the five black keys twice ("C# / Db"); the display
     // keeps the sharp name.
     switch (((note % 12) + 12) % 12) {
-    case 2: std::strcpy(display.text, "C#"); break;
-    case 4: std::strcpy(display.text, "D#"); break;
-    case 7: std::strcpy(display.text, "F#"); break;
-    case 9: std::strcpy(display.text, "G#"); break;
-    case 11: std::strcpy(display.text, "A#"); break;
-    default: break;
+    case 2:
+        std::strcpy(display.text, "C#");
+        break;
+    case 4:
+        std::strcpy(display.text, "D#");
+        break;
+    case 7:
+        std::strcpy(display.text, "F#");
+        break;
+    case 9:
+        std::strcpy(display.text, "G#");
+        break;
+    case 11:
+        std::strcpy(display.text, "A#");
+        break;
+    default:
+        break;
     }
     if (meter < 0.45) {
         display.flat = 1.0f;
@@ -221,17 +232,16 @@ bool EffectEditor::open(void* ptr) {
     changed.store(0, std::memory_order_seq_cst);
 
     CBitmap* aboutBackground = new CBitmap(kAboutBitmap);
-    aboutContainer = new CViewContainer(CRect(kAboutLeft, kAboutTop,
-                                              kAboutLeft + aboutBackground->getWidth(),
-                                              kAboutTop + aboutBackground->getHeight()),
-                                        newFrame, aboutBackground);
+    aboutContainer =
+        new CViewContainer(CRect(kAboutLeft, kAboutTop, kAboutLeft + aboutBackground->getWidth(),
+                                 kAboutTop + aboutBackground->getHeight()),
+                           newFrame, aboutBackground);
     // Click areas over the about picture; they have no artwork of their own.
     importButton = new CMyKickButton(CRect(268, 101, 409, 132), this, kImportTag, 31, nullptr);
     aboutContainer->addView(importButton);
     exportButton = new CMyKickButton(CRect(413, 100, 555, 133), this, kExportTag, 33, nullptr);
     aboutContainer->addView(exportButton);
-    closeAboutButton =
-        new CMyKickButton(CRect(442, 6, 532, 31), this, kCloseAboutTag, 25, nullptr);
+    closeAboutButton = new CMyKickButton(CRect(442, 6, 532, 31), this, kCloseAboutTag, 25, nullptr);
     aboutContainer->addView(closeAboutButton);
     versionLabel = new CTextLabel(CRect(530, 72, 581, 93), "1.2", nullptr, 0);
     versionLabel->setFont(kNormalFontVeryBig);
@@ -256,8 +266,12 @@ bool EffectEditor::open(void* ptr) {
         const CRect size(p.left, p.top, p.right, p.bottom);
         CControl* control = nullptr;
         switch (p.kind) {
-        case Kind::knob40: control = new CAnimKnob(size, this, p.tag, 76, 40, bitmap(130)); break;
-        case Kind::knob50: control = new CAnimKnob(size, this, p.tag, 76, 50, bitmap(131)); break;
+        case Kind::knob40:
+            control = new CAnimKnob(size, this, p.tag, 76, 40, bitmap(130));
+            break;
+        case Kind::knob50:
+            control = new CAnimKnob(size, this, p.tag, 76, 50, bitmap(131));
+            break;
         case Kind::switch2:
             control = new CMyVerticalSwitch(size, this, p.tag, 2, 20, 2, bitmap(129));
             break;
@@ -267,8 +281,12 @@ bool EffectEditor::open(void* ptr) {
         case Kind::switch5:
             control = new CMyVerticalSwitch(size, this, p.tag, 5, 83, 5, bitmap(138));
             break;
-        case Kind::lampA: control = new CMyOnOffButton(size, this, p.tag, bitmap(136), 0); break;
-        case Kind::lampE: control = new CMyOnOffButton(size, this, p.tag, bitmap(137), 0); break;
+        case Kind::lampA:
+            control = new CMyOnOffButton(size, this, p.tag, bitmap(136), 0);
+            break;
+        case Kind::lampE:
+            control = new CMyOnOffButton(size, this, p.tag, bitmap(137), 0);
+            break;
         case Kind::slider: {
             auto* slider = new CVerticalSlider(size, this, p.tag, p.extra, p.extra2, bitmap(135),
                                                nullptr, CPoint(), kBottom);
@@ -276,8 +294,12 @@ bool EffectEditor::open(void* ptr) {
             control = slider;
             break;
         }
-        case Kind::meter36: control = new CMovieBitmap(size, this, p.tag, 4, 36, bitmap(139)); break;
-        case Kind::meter20: control = new CMovieBitmap(size, this, p.tag, 4, 20, bitmap(140)); break;
+        case Kind::meter36:
+            control = new CMovieBitmap(size, this, p.tag, 4, 36, bitmap(139));
+            break;
+        case Kind::meter20:
+            control = new CMovieBitmap(size, this, p.tag, 4, 20, bitmap(140));
+            break;
         case Kind::tunerLabel: {
             auto* label = new CTextLabel(size, "--", nullptr, 0);
             label->setFontColor(kRedCColor);
@@ -425,7 +447,9 @@ void EffectEditor::valueChanged(CControl* control) {
         frame->setDirty(true);
         break;
     }
-    case kAboutTag: showAbout(); break;
+    case kAboutTag:
+        showAbout();
+        break;
     case kImportTag: {
         char path[kPresetPathSize];
         if (SelectXMLFile(effect, true, "Import Preset", "~/Desktop/", path))

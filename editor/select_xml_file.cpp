@@ -14,8 +14,9 @@ bool SelectXMLFile(AudioEffect* effect, bool open, const char* title, const char
     auto* editor = dynamic_cast<AEffGUIEditor*>(effect->getEditor());
     if (editor == nullptr || editor->getFrame() == nullptr) return false;
 
-    CNewFileSelector* selector = CNewFileSelector::create(
-        editor->getFrame(), open ? CNewFileSelector::kSelectFile : CNewFileSelector::kSelectSaveFile);
+    CNewFileSelector* selector =
+        CNewFileSelector::create(editor->getFrame(), open ? CNewFileSelector::kSelectFile
+                                                          : CNewFileSelector::kSelectSaveFile);
     if (selector == nullptr) return false;
     selector->setTitle(title);
     selector->setInitialDirectory(startFolder);
