@@ -178,6 +178,12 @@ TEST_F(EditorWindowTest, OpensAndClosesFiftyTimesFromEitherPage) {
         display.sync();
         EXPECT_TRUE(display.children(parent).empty()) << cycle;
     }
+    // A host that closes the effect with the window still open: the window goes with it.
+    ASSERT_TRUE(openEditor());
+    call(effClose);
+    effect = nullptr;
+    display.sync();
+    EXPECT_TRUE(display.children(parent).empty());
 }
 
 TEST_F(EditorWindowTest, NoWindowWithoutAParentWindowOrADisplay) {
