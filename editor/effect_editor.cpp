@@ -496,9 +496,13 @@ void EffectEditor::showAbout() {
     aboutShown = true;
 }
 
-// The effect's window in plug-in modules (see createEffectEditor in
-// source/effect.h). Kept in this file so that linking the editor's code
-// always brings the definition that overrides the weak default.
+// The effect's window in plug-in modules (the seam in source/effect.h). Kept
+// in this file so that linking the editor's code always brings the
+// definitions that override the weak defaults.
 AEffGUIEditor* createEffectEditor(Effect* effect) {
     return new EffectEditor(effect);
+}
+
+void editorParameterChanged(AEffGUIEditor* editor, VstInt32 index, float value) {
+    editor->setParameter(index, value);
 }

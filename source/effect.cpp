@@ -1,7 +1,6 @@
 #include "source/effect.h"
 
 #include "dsp/mapping.h"
-#include "gui/editor.h"
 #include "source/factory_programs.h"
 #include "source/import_export.h"
 
@@ -241,7 +240,7 @@ void Effect::setParameter(VstInt32 index, float value) {
                        std::atomic_ref<VstInt32>(curProgram).load(std::memory_order_relaxed));
     // Every change reaches the window, in range or not; the editor decides
     // on which thread its controls move.
-    if (guiEditor != nullptr) guiEditor->setParameter(index, value);
+    if (guiEditor != nullptr) editorParameterChanged(guiEditor, index, value);
 }
 
 float Effect::getParameter(VstInt32 index) {

@@ -173,9 +173,14 @@ private:
 // Builds one Tarvex effect for a host callback; null when it cannot be built.
 AudioEffect* createEffectInstance(audioMasterCallback audioMaster);
 
-// The effect's window, made (and attached) while the effect is constructed.
-// Plug-in modules link the editor library, whose definition builds the
-// editor; every other program (tools, tests of the sound) gets the weak
-// default of source/no_editor.cpp, which answers null, so the effect library
-// needs no window system. Must not open any window or display connection.
+// The seam to the effect's window. Plug-in modules link the editor library,
+// which defines both functions; every other program (tools, tests of the
+// sound) gets the weak defaults of source/no_editor.cpp, under which the
+// effect has no window, so the effect library needs no window system and
+// never touches the toolkit's classes itself.
+//
+// Makes (and attaches) the window while the effect is constructed; opens no
+// window or display connection.
 AEffGUIEditor* createEffectEditor(Effect* effect);
+// Tells the window of a parameter change (its setParameter).
+void editorParameterChanged(AEffGUIEditor* editor, VstInt32 index, float value);
