@@ -43,9 +43,12 @@ void CControl::endEdit() {
 
 bool CControl::checkDefaultValue(long buttons) {
     if (buttons != (kLButton | kControl)) return false;
+    const float before = value;
     setValue(defaultValue);
-    notifyIfChanged();
-    invalid();
+    if (value != before) {
+        if (listener) listener->valueChanged(this);
+        invalid();
+    }
     return true;
 }
 
@@ -57,8 +60,4 @@ long CControl::frameForValue(long count) const {
     if (!(position >= 0.0)) return 0;
     if (position >= static_cast<double>(count - 1)) return count - 1;
     return static_cast<long>(position);
-}
-
-void CControl::notifyIfChanged() {
-    if (listener && isDirty()) listener->valueChanged(this);
 }

@@ -62,8 +62,6 @@ protected:
     // The sub-image of a strip of `count` images that shows the current value:
     // (count - 1) x value + 0.5, truncated, kept within 0..count - 1.
     long frameForValue(long count) const;
-    // Tells the listener when the value differs from the one last drawn.
-    void notifyIfChanged();
 
     CControlListener* listener;
     long tag;

@@ -4,10 +4,15 @@
 #include <cmath>
 
 namespace {
-// Draws sub-image `index` of a strip whose images are `imageHeight` high.
+// Draws sub-image `index` of a strip whose images are `imageHeight` high
+// (nothing when that lies beyond any picture).
 void drawStripImage(CBitmap* bitmap, CDrawContext* context, const CRect& size, const CPoint& offset,
                     long index, CCoord imageHeight) {
-    if (bitmap) bitmap->draw(context, size, CPoint(offset.h, offset.v + index * imageHeight));
+    CCoord top = 0;
+    if (!bitmap || __builtin_mul_overflow(index, imageHeight, &top) ||
+        __builtin_add_overflow(top, offset.v, &top))
+        return;
+    bitmap->draw(context, size, CPoint(offset.h, top));
 }
 } // namespace
 
@@ -56,8 +61,9 @@ CMouseEventResult CAnimKnob::onMouseUp(CPoint& /*where*/, const long& /*buttons*
 CVerticalSlider::CVerticalSlider(const CRect& rect, CControlListener* owner, long id, long top,
                                  long bottom, CBitmap* handleBitmap, CBitmap* bitmap,
                                  const CPoint& origin, long sliderStyle)
-    : CControl(rect, owner, id, bitmap), minPos(top), maxPos(bottom), handle(handleBitmap),
-      offset(origin), style(sliderStyle) {
+    : CControl(rect, owner, id, bitmap), minPos(std::clamp(top, -kCoordLimit, kCoordLimit)),
+      maxPos(std::clamp(bottom, -kCoordLimit, kCoordLimit)), handle(handleBitmap), offset(origin),
+      style(sliderStyle) {
     if (handle) handle->remember();
 }
 

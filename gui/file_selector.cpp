@@ -64,7 +64,10 @@ Outcome runProgram(const std::vector<std::string>& arguments, std::string& outpu
     close(pipeEnds[0]);
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) return Outcome::Failed;
+        if (errno == EINTR) continue;
+        // A host that ignores SIGCHLD leaves no exit status to collect: a
+        // dialog that printed a path was not cancelled.
+        return output.empty() ? Outcome::Failed : Outcome::Succeeded;
     }
     // Exit code 127: the program was not found where the spawn looked.
     if (WIFEXITED(status) && WEXITSTATUS(status) == 127) return Outcome::NotStarted;

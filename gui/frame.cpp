@@ -88,6 +88,7 @@ void CFrame::update() {
         collectDirty(view, area);
     area.bound(size);
     pending = CRect();
+    dirty = false;
     if (area.isEmpty()) return;
     CDrawContext context(surface);
     drawRect(&context, area);
@@ -110,12 +111,22 @@ bool CFrame::writePng(const char* path) {
     return cairo_surface_write_to_png(surface, path) == CAIRO_STATUS_SUCCESS;
 }
 
+namespace {
+// Points from far outside any window are brought near it, so that distances
+// computed from them cannot overflow.
+CPoint limited(CPoint where) {
+    return CPoint(std::clamp(where.h, -kCoordLimit, kCoordLimit),
+                  std::clamp(where.v, -kCoordLimit, kCoordLimit));
+}
+} // namespace
+
 void CFrame::platformExpose(const CRect& area) {
     invalidRect(area);
 }
 
 void CFrame::platformMouseDown(CPoint where, long buttons) {
     if (!surface) return;
+    where = limited(where);
     if (tracking) {
         // A press while another is tracked (a second button): the first drag ends here.
         onMouseUp(where, buttons);
@@ -127,12 +138,14 @@ void CFrame::platformMouseDown(CPoint where, long buttons) {
 
 void CFrame::platformMouseUp(CPoint where, long buttons) {
     if (!surface || !tracking) return;
+    where = limited(where);
     setTracking(false);
     onMouseUp(where, buttons);
 }
 
 void CFrame::platformMouseMoved(CPoint where, long buttons) {
     if (!surface || !tracking) return;
+    where = limited(where);
     onMouseMoved(where, buttons);
 }
 

@@ -40,6 +40,9 @@ public:
     void redraw();
     // Marks `rect` (frame coordinates) for redrawing at the next update.
     void invalidRect(const CRect& rect);
+    // Something changed: the next update looks for dirty views (it does not
+    // redraw the whole frame; redraw() does).
+    void setDirty(bool state = true) override { dirty = state; }
 
     // The off-screen picture, or the window's surface; null when not open.
     cairo_surface_t* getSurface() const { return surface; }

@@ -44,3 +44,9 @@ bool CRect::rectOverlap(const CRect& other) const {
     CRect overlap = *this;
     return !overlap.bound(other).isEmpty();
 }
+
+CRect& CRect::limit() {
+    for (CCoord* value : {&left, &top, &right, &bottom})
+        *value = std::clamp(*value, -kCoordLimit, kCoordLimit);
+    return *this;
+}

@@ -6,6 +6,10 @@
 
 using CCoord = long;
 
+// Views keep their coordinates within this many pixels of the origin, so
+// sizes and offsets computed from them never overflow.
+inline constexpr CCoord kCoordLimit = 1L << 30;
+
 struct CPoint {
     CCoord h = 0; // horizontal: x
     CCoord v = 0; // vertical: y
@@ -42,6 +46,8 @@ struct CRect {
     // Grows this rectangle to cover `other` too; an empty rectangle adds nothing.
     CRect& unite(const CRect& other);
     bool pointInside(const CPoint& where) const;
+    // Every coordinate brought within -kCoordLimit..kCoordLimit.
+    CRect& limit();
     bool rectOverlap(const CRect& other) const;
 
     constexpr bool operator==(const CRect&) const = default;

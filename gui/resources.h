@@ -1,4 +1,3 @@
-// Images built into the module, found by name.
 #pragma once
 
 struct EmbeddedResource {

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 
-CView::CView(const CRect& rect) : size(rect) {}
+CView::CView(const CRect& rect) : size(rect) {
+    size.limit();
+}
 
 CView::~CView() {
     // Forgotten while still held by a container: leave no dangling entry there.
@@ -38,6 +40,7 @@ void CView::invalid() {
 void CView::setViewSize(const CRect& rect) {
     if (frame) frame->invalidRect(getFrameRect());
     size = rect;
+    size.limit();
     invalid();
 }
 
