@@ -18,24 +18,25 @@ public:
     TestDisplay& operator=(const TestDisplay&) = delete;
 
     bool connected() const { return connection != nullptr; }
-    xcb_connection_t* get() const { return connection; }
 
-    // A mapped top-level window at (x, y) of the root, as a host's container.
-    xcb_window_t createParent(int x, int y, int width, int height);
-    // An InputOnly window (a window that cannot hold a drawn child).
-    xcb_window_t createInputOnly(int width, int height);
+    // A mapped top-level window at (x, y) of the root, as a host's container;
+    // with `inputOnly` one that cannot hold a drawn child.
+    xcb_window_t createWindow(int x, int y, int width, int height, bool inputOnly = false);
+    // A mapped top-level window of depth 32 (with alpha), as compositing
+    // hosts make; XCB_NONE when the server offers no such visual.
+    xcb_window_t createArgbWindow(int width, int height);
     xcb_pixmap_t createPixmap();
     void destroyWindow(xcb_window_t window);
-    void unmap(xcb_window_t window);
-    void map(xcb_window_t window);
+    // Unmaps and maps again: the window's contents are lost and exposed.
+    void remap(xcb_window_t window);
     std::vector<xcb_window_t> children(xcb_window_t window);
 
-    // Real input: the pointer moved to (x, y) of `window`, buttons and keys.
+    // Real input: the pointer moved to (x, y) of `window`, a button or a key.
     void movePointer(xcb_window_t window, int x, int y);
-    void pressButton(int button);
-    void releaseButton(int button);
-    void pressKey(std::uint32_t keysym);
-    void releaseKey(std::uint32_t keysym);
+    void button(int number, bool down);
+    void key(std::uint32_t keysym, bool down);
+    // Whether this client may grab the pointer (no other client holds it).
+    bool pointerFree();
 
     // The pixel at (x, y) of `window` as 0xRRGGBB.
     std::uint32_t pixel(xcb_window_t window, int x, int y);
