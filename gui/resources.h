@@ -1,3 +1,4 @@
+// Images built into the module, found by name.
 #pragma once
 
 struct EmbeddedResource {

@@ -23,6 +23,7 @@
 // (grey antialiasing, no hinting), drawn with the DejaVu Sans fonts.
 
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
 
 #include <cmath>
 #include <cstdio>
@@ -686,12 +687,13 @@ void channelStrips(cairo_t* cr) {
         const double dy = channel * kChannelBOffset;
         const char* name = channel == 0 ? "A" : "B";
         // Channel letter in a ring between the selector and the strip.
-        const double letterY = 47 + dy;
-        cairo_arc(cr, 121.5, letterY, 6, 0, 2 * kPi);
+        const double letterX = (kChannelSelector.right + kCompressorLampA.left) / 2;
+        const double letterY = kChannelKnobs[0].box.centerY() + dy;
+        cairo_arc(cr, letterX, letterY, 6, 0, 2 * kPi);
         setColor(cr, kAccent);
         cairo_set_line_width(cr, 1.4);
         cairo_stroke(cr);
-        legend(cr, name, 121.6, letterY + 3.4, Align::Center, kAccent, 9);
+        legend(cr, name, letterX + 0.1, letterY + 3.4, Align::Center, kAccent, 9);
 
         for (const Legended& k : kChannelKnobs) {
             knobWithLegend(cr, k.box.shifted(0, dy), k.legend, kChannelLegendBaseline + dy);
@@ -790,7 +792,7 @@ void effects(cairo_t* cr) {
 }
 
 void equalizer(cairo_t* cr) {
-    sectionStrip(cr, 250, 466, 177, "GRAPHIC EQUALIZER");
+    sectionStrip(cr, 250, kEqSwitch.left - 6, 177, "GRAPHIC EQUALIZER");
     // Scale lines at +15, 0 and -15 dB across the bands.
     const double last = kFirstBandSlider.right + 11 * kBandSpacing;
     for (int i = 0; i <= 6; ++i) {
@@ -921,8 +923,9 @@ void drawAbout(Image& image, int width, int height) {
     useFont(cr, 26, true);
     setColor(cr, kInk);
     text(cr, "Tarvex", 22, 31, Align::Left, 1);
+    const double subtitleX = 22 + textWidth(cr, "Tarvex", 1) + 10;
     useFont(cr, 10, false);
-    text(cr, "two-channel bass amplifier", 134, 30, Align::Left);
+    text(cr, "two-channel bass amplifier", subtitleX, 30, Align::Left);
 
     aboutButton(cr, kCloseButton, "CLOSE");
 
@@ -989,5 +992,9 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
+    // Drops cairo's and fontconfig's caches, so leak checkers see every
+    // allocation freed.
+    cairo_debug_reset_static_data();
+    FcFini();
     return 0;
 }
