@@ -247,7 +247,10 @@ TEST_F(EditorTest, TunerButtonTwiceTurnsTheDisplayOffAtOnce) {
     control(67)->setValue(1.0f);
     control(68)->setValue(1.0f);
     editor->getTunerLabel()->setText("E");
-    click(tuner);
+    // Pressed, dragged off and released elsewhere: still exactly one toggle.
+    frame()->platformMouseDown(tuner, kLButton);
+    frame()->platformMouseMoved(CPoint(10, 10), kLButton);
+    frame()->platformMouseUp(CPoint(10, 10), kLButton);
     EXPECT_FALSE(effect->isTunerOn());
     EXPECT_STREQ(editor->getTunerLabel()->getText(), "OFF");
     EXPECT_EQ(control(67)->getValue(), 0.0f);
