@@ -76,7 +76,7 @@ protected:
 };
 
 // A button that flips its value between 0 and 1 on every press and tells the
-// listener. Its bitmap holds two images of half its height: off above, on below.
+// listener. Its bitmap holds two images, each half the bitmap high: off above, on below.
 class COnOffButton : public CControl {
 public:
     COnOffButton(const CRect& size, CControlListener* listener, long tag, CBitmap* background,
