@@ -73,8 +73,8 @@ public:
         : connection_(std::move(connection)), window_(window), surface_(surface) {}
 
     ~X11Window() override {
-        // cairo keeps per-connection state until its device is finished; a
-        // later connection at the same address would otherwise inherit it.
+        // cairo keeps state per connection in its device, which must be
+        // finished before the connection is closed.
         cairo_device_t* device = cairo_device_reference(cairo_surface_get_device(surface_));
         cairo_surface_finish(surface_);
         cairo_surface_destroy(surface_);
