@@ -193,6 +193,15 @@ TEST_F(EditorWindowTest, NoWindowWithoutAParentWindowOrADisplay) {
     const std::string saved = std::getenv("DISPLAY");
     setenv("DISPLAY", ":424242", 1);
     EXPECT_EQ(call(effEditOpen, 0, 0, reinterpret_cast<void*>(std::uintptr_t{parent})), 0);
+    // A host scanning without a display still loads the plug-in and sees its editor.
+    auto entry =
+        reinterpret_cast<AEffect* (*)(audioMasterCallback)>(dlsym(module, "VSTPluginMain"));
+    AEffect* scanned = entry(host);
+    ASSERT_NE(scanned, nullptr);
+    EXPECT_EQ(scanned->flags & effFlagsHasEditor, effFlagsHasEditor);
+    ERect* rect = nullptr;
+    EXPECT_EQ(scanned->dispatcher(scanned, effEditGetRect, 0, 0, &rect, 0.0f), 1);
+    scanned->dispatcher(scanned, effClose, 0, 0, nullptr, 0.0f);
     setenv("DISPLAY", saved.c_str(), 1);
     idle(); // nothing open: nothing to do
     call(effEditClose);
