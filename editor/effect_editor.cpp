@@ -229,7 +229,9 @@ bool EffectEditor::open(void* ptr) {
     // From here on this thread runs the window. Changes marked before now are
     // shown anyway: every control is built from the effect's current values.
     userInterfaceThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
-    changed.store(0, std::memory_order_seq_cst);
+    // Taken with an acquiring exchange: a value whose mark is dropped here was
+    // stored before that mark, so the reads below see it.
+    changed.exchange(0, std::memory_order_acq_rel);
 
     CBitmap* aboutBackground = new CBitmap(kAboutBitmap);
     aboutContainer =
@@ -372,7 +374,7 @@ void EffectEditor::showParameter(int index) {
 }
 
 void EffectEditor::showMarkedParameters() {
-    std::uint64_t bits = changed.exchange(0, std::memory_order_seq_cst);
+    std::uint64_t bits = changed.exchange(0, std::memory_order_acq_rel);
     while (bits != 0) {
         const int index = std::countr_zero(bits);
         bits &= bits - 1;
@@ -386,7 +388,7 @@ void EffectEditor::setParameter(VstInt32 index, float /*value*/) {
     if (onUserInterfaceThread()) {
         if (frame != nullptr) showParameter(index);
     } else {
-        changed.fetch_or(std::uint64_t{1} << index, std::memory_order_seq_cst);
+        changed.fetch_or(std::uint64_t{1} << index, std::memory_order_release);
     }
 }
 
