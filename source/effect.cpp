@@ -205,7 +205,7 @@ Effect::Effect(audioMasterCallback hostCallback)
     for (int i = 0; i < kNumParams; ++i)
         setParameter(i, programs[2].values[i]);
 
-    // The editor attaches itself here once it exists.
+    guiEditor = createEffectEditor(this); // attaches itself to the effect
 
     AudioEffectX::resume();
 }
@@ -237,7 +237,9 @@ void Effect::setParameter(VstInt32 index, float value) {
     if (inParameterRange(index))
         storeParameter(index, value,
                        std::atomic_ref<VstInt32>(curProgram).load(std::memory_order_relaxed));
-    // The editor follows every change here once it exists.
+    // Every change reaches the window, in range or not; the editor decides
+    // on which thread its controls move.
+    if (guiEditor != nullptr) editorParameterChanged(guiEditor, index, value);
 }
 
 float Effect::getParameter(VstInt32 index) {

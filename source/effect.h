@@ -40,6 +40,8 @@
 #include <memory>
 #include <mutex>
 
+class AEffGUIEditor;
+
 constexpr int kNumParams = 53;
 constexpr int kNumPrograms = 20;
 
@@ -169,7 +171,22 @@ private:
     EngineHandOff handOff;
     AudioGate gate;
     std::atomic<double> indicators[6] = {};
+    // The attached window, which hears of every parameter change; null in
+    // programs without the editor library.
+    AEffGUIEditor* guiEditor = nullptr;
 };
 
 // Builds one Tarvex effect for a host callback; null when it cannot be built.
 AudioEffect* createEffectInstance(audioMasterCallback audioMaster);
+
+// The seam to the effect's window. Plug-in modules link the editor library,
+// which defines both functions; every other program (tools, tests of the
+// sound) gets the weak defaults of source/no_editor.cpp, under which the
+// effect has no window, so the effect library needs no window system and
+// never touches the toolkit's classes itself.
+//
+// Makes (and attaches) the window while the effect is constructed; opens no
+// window or display connection.
+AEffGUIEditor* createEffectEditor(Effect* effect);
+// Tells the window of a parameter change (its setParameter).
+void editorParameterChanged(AEffGUIEditor* editor, VstInt32 index, float value);
