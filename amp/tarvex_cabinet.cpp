@@ -102,3 +102,8 @@ void TarvexCabinet::EndBlock(const double* in, double* outLeft, double* outRight
         outRight[i] = in[i];
     }
 }
+
+void TarvexCabinet::Reserve(int n) {
+    lowpass1.Reserve(n);
+    lowpass2.Reserve(n);
+}

@@ -277,6 +277,7 @@ void TarvexChannel::SetFs(double rate) {
         }
     }
     osGain = osFactor;
+    Reserve(reservedBlock); // the oversampled buffers at the new factor
 
     channelOn.SetFs(fs);
     compressor.SetFs(fs);
@@ -467,4 +468,17 @@ double TarvexChannel::CompressorIndicator() const {
 
 double TarvexChannel::LimiterIndicator() const {
     return indicatorStep(limEnv, -1.0, -6.0, -20.0);
+}
+
+void TarvexChannel::Reserve(int n) {
+    reservedBlock = std::max(reservedBlock, n);
+    n = reservedBlock;
+    upHistory.Reserve(taps + n);
+    osBuffer.Reserve(taps + n * osFactor);
+    channelOn.Reserve(n);
+    compressor.Reserve(n);
+    tubePre.Reserve(n * osFactor);
+    for (Filter* f : {&bass, &mid, &treble})
+        f->Reserve(n);
+    tubePost.Reserve(n);
 }

@@ -397,3 +397,7 @@ void BassChorus::process(double* left, double* right, int n) {
 void BassChorus::process(double* x, int n) {
     processBlock<false>(x, nullptr, n);
 }
+
+void BassChorus::Reserve(int n) {
+    bypass.Reserve(n); // the high-pass filters run in chunks, reserved already
+}

@@ -48,6 +48,9 @@ public:
     // Computes the glide targets from the settings.
     void Update();
 
+    // Grows the block-length buffers so that blocks of up to n samples
+    // allocate nothing.
+    void Reserve(int n);
     void process(double* left, double* right, int n);
     void process(double* x, int n);
 

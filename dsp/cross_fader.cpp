@@ -105,3 +105,8 @@ void CrossFader::process(double* aLeft, double* aRight, double* bLeft, double* b
         outRight[i] = aRight[i] + bRight[i];
     }
 }
+
+void CrossFader::Reserve(int n) {
+    gainA.Reserve(n);
+    gainB.Reserve(n);
+}

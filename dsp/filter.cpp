@@ -520,3 +520,7 @@ void processChains(Filter* const* a, int countA, double* x, Filter* const* b, in
     processChain(a, countA, x, n);
     processChain(b, countB, y, n);
 }
+
+void Filter::Reserve(int n) {
+    bypass.Reserve(n);
+}

@@ -85,6 +85,9 @@ public:
     // Computes the current set's coefficients and zeroes its histories.
     void Update();
 
+    // Grows the block-length buffers so that blocks of up to n samples
+    // allocate nothing.
+    void Reserve(int n);
     void process(double* buffer, int n);
     void process(double* left, double* right, int n);
     // process() for a settled flat gain over a finite block, without the

@@ -381,19 +381,35 @@ double Effect::VUState(int which) {
     return indicators[which - 1].load(std::memory_order_relaxed);
 }
 
+void Effect::setBlockSize(VstInt32 size) {
+    // Sizes beyond this are reserved no further (a host announcing an absurd
+    // size must not take memory it may never use); such blocks still grow
+    // the buffers when they come.
+    constexpr VstInt32 largestReserved = 65536;
+    gate.enterReconfigure();
+    AudioEffectX::setBlockSize(size);
+    const int n = std::min(size, largestReserved);
+    growBuffers(n);
+    engine.Reserve(n);
+    gate.leaveReconfigure();
+}
+
+void Effect::growBuffers(int n) {
+    if (n <= bufferSize) return;
+    monoBuffer.reset();
+    leftBuffer.reset();
+    rightBuffer.reset();
+    monoBuffer = std::make_unique_for_overwrite<double[]>(n);
+    leftBuffer = std::make_unique_for_overwrite<double[]>(n);
+    rightBuffer = std::make_unique_for_overwrite<double[]>(n);
+    bufferSize = n;
+}
+
 // Steps shared by both process forms: growth, mono sum, tuner feed, and the
 // engine or the bypass copy into leftBuffer and rightBuffer.
 void Effect::runBlock(float** inputs, int n) {
     handOff.apply(engine);
-    if (n > bufferSize) {
-        monoBuffer.reset();
-        leftBuffer.reset();
-        rightBuffer.reset();
-        monoBuffer = std::make_unique_for_overwrite<double[]>(n);
-        leftBuffer = std::make_unique_for_overwrite<double[]>(n);
-        rightBuffer = std::make_unique_for_overwrite<double[]>(n);
-        bufferSize = n;
-    }
+    growBuffers(n);
     double* mono = monoBuffer.get();
     const float* in0 = inputs[0];
     const float* in1 = inputs[1];

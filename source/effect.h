@@ -95,6 +95,9 @@ public:
 
     void resume() override;
     void setSampleRate(float sampleRate) override;
+    // Sizes the work buffers and the engine's for blocks of this length, so
+    // that the first block allocates nothing (a larger block still grows them).
+    void setBlockSize(VstInt32 blockSize) override;
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
     void setParameter(VstInt32 index, float value) override;
     float getParameter(VstInt32 index) override;
@@ -143,6 +146,8 @@ private:
     // value) for one in-range index.
     void storeParameter(int index, float value, int program);
     void runBlock(float** inputs, int n);
+    // Grows the three work buffers to n samples (never shrinks them).
+    void growBuffers(int n);
     // Both process forms: the block, then the outputs replaced or added to.
     void renderFrame(float** inputs, float** outputs, int n, bool accumulate);
 

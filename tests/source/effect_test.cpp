@@ -458,4 +458,36 @@ TEST(EffectFrameTest, AudioPathAllocatesNothingAfterWarmUp) {
     EXPECT_EQ(scope.count(), 0u);
 }
 
+TEST(EffectFrameTest, TheFirstBlockAfterAnAnnouncedBlockSizeAllocatesNothing) {
+    // Announced before the rate and after it, at rates with each oversampling
+    // factor, and larger than the buffers the effect starts with.
+    struct Order {
+        float rate;
+        int block;
+        bool sizeFirst;
+    };
+    for (const Order order : {Order{48000.0f, 4096, false}, Order{96000.0f, 3000, false},
+                              Order{44100.0f, 2500, true}, Order{192000.0f, 777, true}}) {
+        auto effect = makeEffect();
+        if (order.sizeFirst) effect->setBlockSize(order.block);
+        effect->setSampleRate(order.rate);
+        if (!order.sizeFirst) effect->setBlockSize(order.block);
+        const size_t n = static_cast<size_t>(order.block);
+        std::vector<float> in(2 * n), out0(2 * n), out1(2 * n);
+        for (size_t i = 0; i < in.size(); ++i)
+            in[i] = static_cast<float>(0.3 * std::sin(0.01 * static_cast<double>(i)));
+        float* inputs[2] = {in.data(), in.data()};
+        float* outputs[2] = {out0.data(), out1.data()};
+        {
+            AllocationScope scope;
+            effect->processReplacing(inputs, outputs, order.block);
+            EXPECT_EQ(scope.count(), 0u) << order.rate << " Hz, " << order.block;
+        }
+        // A larger block than announced still works (the buffers grow).
+        effect->processReplacing(inputs, outputs, 2 * order.block);
+        for (size_t i = 0; i < 2 * n; ++i)
+            ASSERT_TRUE(std::isfinite(out0[i]) && std::isfinite(out1[i]));
+    }
+}
+
 } // namespace
