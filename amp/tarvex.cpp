@@ -134,7 +134,7 @@ double Tarvex::OutputIndicator() const {
 
 void Tarvex::Reserve(int n) {
     if (n <= 0) return;
-    power.Reserve(n);
+    power.Reserve(n, true);
     noise.Reserve(n);
     crossover.Reserve(n);
     channelA.Reserve(n);

@@ -475,7 +475,7 @@ void TarvexChannel::Reserve(int n) {
     n = reservedBlock;
     upHistory.Reserve(taps + n);
     osBuffer.Reserve(taps + n * osFactor);
-    channelOn.Reserve(n);
+    channelOn.Reserve(n, false);
     compressor.Reserve(n);
     tubePre.Reserve(n * osFactor);
     for (Filter* f : {&bass, &mid, &treble})

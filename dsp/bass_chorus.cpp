@@ -52,7 +52,7 @@ BassChorus::BassChorus() {
     const FilterParameters highPass{true, FilterType::HighPass, 250.0, 0.7071, 0.0};
     for (Filter* filter : {&highPassL, &highPassR}) {
         filter->SetParameters(highPass);
-        filter->bypass.Reserve(chunkLength);
+        filter->bypass.Reserve(chunkLength, false);
     }
     writeIndex = 0;
     std::fill(lineL, lineL + lineLength, 0.0);
@@ -399,5 +399,5 @@ void BassChorus::process(double* x, int n) {
 }
 
 void BassChorus::Reserve(int n) {
-    bypass.Reserve(n); // the high-pass filters run in chunks, reserved already
+    bypass.Reserve(n, true); // the high-pass filters run in chunks, reserved already
 }

@@ -133,5 +133,5 @@ void ClubReverb::process(double* left, double* right, int n) {
 }
 
 void ClubReverb::Reserve(int n) {
-    bypass.Reserve(n);
+    bypass.Reserve(n, true);
 }

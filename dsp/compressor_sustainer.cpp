@@ -122,5 +122,5 @@ void CompressorSustainer::process(double* left, double* right, int n) {
 }
 
 void CompressorSustainer::Reserve(int n) {
-    bypass.Reserve(n);
+    bypass.Reserve(n, false);
 }

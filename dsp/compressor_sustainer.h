@@ -65,7 +65,7 @@ public:
     // Computes the current set's coefficients; both envelopes stay as they are.
     void Update();
 
-    // Grows the block-length buffers so that blocks of up to n samples
+    // Grows the block-length buffers so that mono blocks of up to n samples
     // allocate nothing.
     void Reserve(int n);
     void process(double* x, int n);

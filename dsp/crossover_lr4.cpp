@@ -134,7 +134,6 @@ void CrossoverLR4::get_highs(double* left, double* right) const {
 }
 
 void CrossoverLR4::Reserve(int n) {
-    Grow(n);
     for (Filter* f : {&lowPass1, &lowPass2, &highPass1, &highPass2})
         f->Reserve(n);
 }

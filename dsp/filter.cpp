@@ -522,5 +522,5 @@ void processChains(Filter* const* a, int countA, double* x, Filter* const* b, in
 }
 
 void Filter::Reserve(int n) {
-    bypass.Reserve(n);
+    bypass.Reserve(n, false);
 }

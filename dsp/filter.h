@@ -85,7 +85,7 @@ public:
     // Computes the current set's coefficients and zeroes its histories.
     void Update();
 
-    // Grows the block-length buffers so that blocks of up to n samples
+    // Grows the block-length buffers so that mono blocks of up to n samples
     // allocate nothing.
     void Reserve(int n);
     void process(double* buffer, int n);

@@ -101,9 +101,7 @@ void GraphicEQ12Bass::process(double* left, double* right, int n) {
 }
 
 void GraphicEQ12Bass::Reserve(int n) {
-    bypass.Reserve(n);
-    for (Stage& stage : stages) {
+    bypass.Reserve(n, false);
+    for (Stage& stage : stages)
         stage.left.Reserve(n);
-        stage.right.Reserve(n);
-    }
 }

@@ -27,7 +27,7 @@ public:
     GraphicEQ12BassParameters GetParameters() const;
     void SetFs(double rate);
 
-    // Grows the block-length buffers so that blocks of up to n samples
+    // Grows the block-length buffers so that mono blocks of up to n samples
     // allocate nothing.
     void Reserve(int n);
     void process(double* x, int n);

@@ -270,5 +270,5 @@ double Tube::Function(double x) const {
 }
 
 void Tube::Reserve(int n) {
-    bypass.Reserve(n);
+    bypass.Reserve(n, false);
 }

@@ -148,7 +148,7 @@ public:
     // Computes the current set from the settings and zeroes its loop.
     void Update();
 
-    // Grows the block-length buffers so that blocks of up to n samples
+    // Grows the block-length buffers so that mono blocks of up to n samples
     // allocate nothing.
     void Reserve(int n);
     void process(double* buffer, int n);

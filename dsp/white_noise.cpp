@@ -89,5 +89,5 @@ void WhiteNoise::output(double* x, int n) {
 }
 
 void WhiteNoise::Reserve(int n) {
-    bypass.Reserve(n);
+    bypass.Reserve(n, false);
 }

@@ -27,7 +27,7 @@ public:
     void SetFs(double rate);
 
     // Adds noise to the block.
-    // Grows the block-length buffers so that blocks of up to n samples
+    // Grows the block-length buffers so that mono blocks of up to n samples
     // allocate nothing.
     void Reserve(int n);
     void process(double* x, int n);

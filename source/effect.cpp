@@ -368,10 +368,23 @@ void Effect::resume() {
     AudioEffectX::resume();
 }
 
+void Effect::setTunerOn(bool on) {
+    if (on) {
+        // The audio thread feeds the tuner only once the flag is set, so the
+        // history is sized before it can be used.
+        const std::lock_guard<std::mutex> lock(tunerMutex);
+        tuner.ReserveHistory();
+    }
+    tunerOn.store(on, std::memory_order_release);
+}
+
 void Effect::setSampleRate(float rate) {
     gate.enterReconfigure();
     engine.SetFs(static_cast<double>(rate));
-    tuner.SetFs(static_cast<double>(rate));
+    {
+        const std::lock_guard<std::mutex> lock(tunerMutex);
+        tuner.SetFs(static_cast<double>(rate));
+    }
     std::atomic_ref<float>(sampleRate).store(rate, std::memory_order_relaxed);
     gate.leaveReconfigure();
 }
@@ -421,7 +434,7 @@ void Effect::runBlock(float** inputs, int n) {
             mono[i] = static_cast<double>(in0[i]);
     }
 
-    if (tunerOn.load(std::memory_order_relaxed)) tuner.process_input(mono, n);
+    if (tunerOn.load(std::memory_order_acquire)) tuner.process_input(mono, n);
 
     if (processing.load(std::memory_order_relaxed)) {
         engine.process(mono, leftBuffer.get(), rightBuffer.get(), n);

@@ -130,7 +130,9 @@ public:
     double VUState(int which);
 
     // The tuner is fed the summed input while set (the editor's tuner button).
-    void setTunerOn(bool on) { tunerOn.store(on, std::memory_order_relaxed); }
+    // Switching it on the first time sizes the tuner's history (the effect
+    // starts without it, saving about 1 MB), on the calling thread.
+    void setTunerOn(bool on);
     bool isTunerOn() const { return tunerOn.load(std::memory_order_relaxed); }
     bool isProcessing() const { return processing.load(std::memory_order_relaxed); }
     int getBufferSize() const { return bufferSize; }
@@ -139,7 +141,7 @@ public:
     // program names are read or written, so that those never interleave.
     std::mutex programMutex;
 
-    Tuner tuner;
+    Tuner tuner{Tuner::History::later};
 
 private:
     // The table, the current program's slot and the engine (as a pending
@@ -152,6 +154,7 @@ private:
     void renderFrame(float** inputs, float** outputs, int n, bool accumulate);
 
     std::atomic<bool> tunerOn{false};
+    std::mutex tunerMutex; // the tuner's history sizing; never on the audio thread
     char vendor[64];
     char product[64];
     char effectName[32];
