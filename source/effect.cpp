@@ -167,6 +167,7 @@ Effect::Effect(audioMasterCallback hostCallback)
     monoBuffer = std::make_unique_for_overwrite<double[]>(bufferSize);
     leftBuffer = std::make_unique_for_overwrite<double[]>(bufferSize);
     rightBuffer = std::make_unique_for_overwrite<double[]>(bufferSize);
+    engine.Reserve(bufferSize);
 
     copyPadded(vendor, "Ostravel Engineering, PLLC", sizeof vendor);
     copyPadded(product, "Quorvalinde Tarvex", sizeof product);
@@ -205,6 +206,18 @@ Effect::Effect(audioMasterCallback hostCallback)
     curProgram = 2;
     for (int i = 0; i < kNumParams; ++i)
         setParameter(i, programs[2].values[i]);
+
+    // A new instance starts settled on its program. The engine takes the
+    // program's values now; until they have glided in from the engine's own
+    // defaults (up to about 60 ms) it runs on silence, so that the first audio
+    // a host sends does not sound that glide (it was about 5 dB louder).
+    handOff.apply(engine);
+    const int settling = static_cast<int>(0.2 * static_cast<double>(sampleRate));
+    for (int done = 0; done < settling; done += bufferSize) {
+        const int n = std::min(bufferSize, settling - done);
+        std::fill(monoBuffer.get(), monoBuffer.get() + n, 0.0);
+        engine.process(monoBuffer.get(), leftBuffer.get(), rightBuffer.get(), n);
+    }
 
     // The editor attaches itself here once it exists.
 
@@ -401,9 +414,7 @@ void Effect::setBlockSize(VstInt32 size) {
     constexpr VstInt32 largestReserved = 65536;
     gate.enterReconfigure();
     AudioEffectX::setBlockSize(size);
-    const int n = std::min(size, largestReserved);
-    growBuffers(n);
-    engine.Reserve(n);
+    growBuffers(std::min(size, largestReserved));
     gate.leaveReconfigure();
 }
 
@@ -416,6 +427,7 @@ void Effect::growBuffers(int n) {
     leftBuffer = std::make_unique_for_overwrite<double[]>(n);
     rightBuffer = std::make_unique_for_overwrite<double[]>(n);
     bufferSize = n;
+    engine.Reserve(n); // and the engine's, for every block that may fade later
 }
 
 // Steps shared by both process forms: growth, mono sum, tuner feed, and the

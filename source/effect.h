@@ -148,7 +148,8 @@ private:
     // value) for one in-range index.
     void storeParameter(int index, float value, int program);
     void runBlock(float** inputs, int n);
-    // Grows the three work buffers to n samples (never shrinks them).
+    // Grows the three work buffers and the engine's to n samples (never
+    // shrinks them).
     void growBuffers(int n);
     // Both process forms: the block, then the outputs replaced or added to.
     void renderFrame(float** inputs, float** outputs, int n, bool accumulate);

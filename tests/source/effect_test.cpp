@@ -260,6 +260,13 @@ TEST(EffectFrameTest, OutputEqualsTheEngineDrivenDirectly) {
             engine->SetParameter(k.index, factoryPrograms[p].values[k.index]);
     engine->SetFs(44100.0);
     applyFactoryProgram(*engine, 2);
+    // The effect starts settled: 0.2 s of silence in blocks of its buffers.
+    std::vector<double> silent(1024), scratchL(1024), scratchR(1024);
+    for (int done = 0; done < 8820; done += 1024) {
+        std::fill(silent.begin(), silent.end(), 0.0);
+        engine->process(silent.data(), scratchL.data(), scratchR.data(),
+                        std::min(1024, 8820 - done));
+    }
 
     const std::vector<double> line = bassLine(44100.0, 0.5);
     const std::vector<float> left = toFloat(line, 0.6), right = toFloat(line, 0.3);
@@ -487,6 +494,35 @@ TEST(EffectFrameTest, TheFirstBlockAfterAnAnnouncedBlockSizeAllocatesNothing) {
         effect->processReplacing(inputs, outputs, 2 * order.block);
         for (size_t i = 0; i < 2 * n; ++i)
             ASSERT_TRUE(std::isfinite(out0[i]) && std::isfinite(out1[i]));
+    }
+}
+
+TEST(EffectFrameTest, AFreshInstanceSoundsLikeOneThatHasRunOnSilence) {
+    // No glide from the engine's own defaults into program 2 may be heard at
+    // the start, at the rate the effect is built with or after a rate change.
+    const auto line = bassLine(48000.0, 0.3);
+    const auto firstFiftyMs = [&](double fs, double silentSeconds) {
+        auto effect = makeEffect();
+        if (fs != 44100.0) effect->setSampleRate(static_cast<float>(fs));
+        const int n = static_cast<int>(0.05 * fs);
+        std::vector<float> in(line.size()), out0(in.size()), out1(in.size());
+        float* inputs[2] = {in.data(), in.data()};
+        float* outputs[2] = {out0.data(), out1.data()};
+        for (int done = 0; done < static_cast<int>(silentSeconds * fs); done += 256)
+            effect->processReplacing(inputs, outputs, 256); // in is silent still
+        for (size_t i = 0; i < line.size(); ++i)
+            in[i] = static_cast<float>(0.5 * line[i]);
+        for (int start = 0; start < n; start += 256) {
+            float* blockIn[2] = {in.data() + start, in.data() + start};
+            float* blockOut[2] = {out0.data() + start, out1.data() + start};
+            effect->processReplacing(blockIn, blockOut, 256);
+        }
+        return rms(std::vector<double>(out0.begin(), out0.begin() + n));
+    };
+    for (double fs : {44100.0, 48000.0}) {
+        const double fresh = firstFiftyMs(fs, 0.0);
+        const double rested = firstFiftyMs(fs, 1.0);
+        EXPECT_NEAR(toDecibels(fresh / rested), 0.0, 0.1) << fs;
     }
 }
 
