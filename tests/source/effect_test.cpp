@@ -9,11 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -405,6 +407,33 @@ TEST(EffectFrameTest, IndicatorsReadTheEngineInSteps) {
         anyLit = anyLit || v > 0.0;
     }
     EXPECT_TRUE(anyLit);
+}
+
+TEST(EffectFrameTest, TheTunerSwitchedOnWhileTheAudioThreadRunsStartsListening) {
+    // The effect sizes the tuner's history when it is first switched on, on
+    // the switching thread, while blocks keep coming on the audio thread.
+    auto effect = makeEffect();
+    const std::vector<float> a = toFloat(sine(110.0, 44100.0, 441000), 0.4);
+    std::atomic<bool> switched{false};
+    std::thread editor([&] {
+        effect->setTunerOn(true);
+        switched.store(true);
+    });
+    std::vector<float> left = a, right(a.size(), 0.0f), out0(512), out1(512);
+    float* outputs[2] = {out0.data(), out1.data()};
+    int blocksAfter = 0;
+    for (size_t at = 0; at + 512 <= a.size() && blocksAfter < 300; at += 512) {
+        float* inputs[2] = {left.data() + at, right.data() + at};
+        effect->processReplacing(inputs, outputs, 512);
+        if (switched.load()) ++blocksAfter;
+    }
+    ASSERT_EQ(blocksAfter, 300);
+    editor.join();
+    int note = -1;
+    double meter = 0.0;
+    char name[16];
+    effect->tuner.GetReading(&note, &meter, name);
+    EXPECT_EQ(note, Tuner::binOfA - 24);
 }
 
 TEST(EffectFrameTest, TunerHearsTheInputOnlyWhenOnAndAlsoWhenBypassed) {
