@@ -477,10 +477,20 @@ void TarvexChannel::processPair(TarvexChannel& a, double* x, TarvexChannel& b, d
         a.Front(x, n);
         b.Front(y, n);
     }
-    // The pre-amp tubes gain nothing side by side: each keeps its processor
-    // busy on its own.
-    a.PreAmp(x, n);
-    b.PreAmp(y, n);
+    // Settled pre-amp tubes with feedback run side by side in the lanes of
+    // one vector.
+    if (a.tubePre.Settled() && b.tubePre.Settled() && a.tubePre.Current().feedbackCopy &&
+        b.tubePre.Current().feedbackCopy) {
+        a.Upsample(x, n);
+        b.Upsample(y, n);
+        runTubePair(a.tubePre.Current(), a.OversampledBlock(), b.tubePre.Current(),
+                    b.OversampledBlock(), a.osLength);
+        a.Downsample(x, n);
+        b.Downsample(y, n);
+    } else {
+        a.PreAmp(x, n);
+        b.PreAmp(y, n);
+    }
     if (a.BackSettled() && b.BackSettled()) {
         PeakStage peakA{a.limEnv, a.meterDecay, a.invertGain},
             peakB{b.limEnv, b.meterDecay, b.invertGain};

@@ -132,6 +132,14 @@ private:
     }
 };
 
+// Two tube stages with feedback over their own blocks side by side, one in
+// each lane of a vector: the same as running a.tick over x and b.tick over y
+// sample by sample, bit for bit. The loops of both mostly stay in their
+// linear parts, where a sample needs no root and no division; a sample where
+// either lane is on a curved segment takes the segment's terms lane by lane.
+// Both stages must have feedback on; each is written back recovered.
+void runTubePair(TubeStage& a, double* x, TubeStage& b, double* y, int n);
+
 class Tube {
 public:
     Tube();
