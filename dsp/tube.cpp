@@ -2,10 +2,6 @@
 
 #include <cmath>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace {
 
 // Drives beyond 120 dB are refused, and so are NaN and infinities: the loop
@@ -277,142 +273,61 @@ void Tube::Reserve(int n) {
     bypass.Reserve(n, false);
 }
 
-namespace {
-
-typedef double Pair __attribute__((vector_size(16)));
-
-Pair pairOf(const TubeStage& a, const TubeStage& b, double TubeStage::*field) {
-    return Pair{a.*field, b.*field};
-}
-
-Pair sqrtPair(Pair v) {
-#if defined(__SSE2__)
-    return _mm_sqrt_pd(v);
-#else
-    return Pair{std::sqrt(v[0]), std::sqrt(v[1])};
-#endif
-}
-
-// The two stages' terms, lane 0 from the first stage and lane 1 from the
-// second.
-struct PairTerms {
-    Pair gain, bias, beta, outputSign;
-    Pair lowerJoint, upperJoint, lowerNum, lowerDen, negUpperNum, upperDen, linearOffset;
-    Pair inputOverK, lowerLimit, upperLimit, lowerTestOffset, upperTestOffset;
-    Pair halfInverseK, negHalfInverseK, negK, negGain, lowerB0, upperB0, negFourKGain;
-    Pair lowerEP, lowerEX, lowerE0, upperEP, upperEX, upperE0;
-    Pair linearP, linearX, linear0;
-    Pair scaledKSquared, rootToCarrySquared, negTwoK;
-    Pair rootToCarry, carryToRoot, carryFromP, linearCarryP, carryGain;
-
-    PairTerms(const TubeStage& a, const TubeStage& b) {
-        const auto of = [&](double TubeStage::*field) { return pairOf(a, b, field); };
-        gain = of(&TubeStage::gainCopy);
-        bias = of(&TubeStage::biasCopy);
-        beta = of(&TubeStage::beta);
-        outputSign = of(&TubeStage::outputSign);
-        lowerJoint = of(&TubeStage::lowerJoint);
-        upperJoint = of(&TubeStage::upperJoint);
-        lowerNum = of(&TubeStage::lowerNum);
-        lowerDen = of(&TubeStage::lowerDen);
-        negUpperNum = -of(&TubeStage::upperNum);
-        upperDen = of(&TubeStage::upperDen);
-        linearOffset = of(&TubeStage::linearOffset);
-        inputOverK = of(&TubeStage::inputOverK);
-        lowerLimit = of(&TubeStage::lowerLimit);
-        upperLimit = of(&TubeStage::upperLimit);
-        lowerTestOffset = of(&TubeStage::lowerTestOffset);
-        upperTestOffset = of(&TubeStage::upperTestOffset);
-        halfInverseK = of(&TubeStage::halfInverseK);
-        negHalfInverseK = of(&TubeStage::negHalfInverseK);
-        negK = of(&TubeStage::negK);
-        negGain = of(&TubeStage::negGain);
-        lowerB0 = of(&TubeStage::lowerB0);
-        upperB0 = of(&TubeStage::upperB0);
-        negFourKGain = of(&TubeStage::negFourKGain);
-        lowerEP = of(&TubeStage::lowerEP);
-        lowerEX = of(&TubeStage::lowerEX);
-        lowerE0 = of(&TubeStage::lowerE0);
-        upperEP = of(&TubeStage::upperEP);
-        upperEX = of(&TubeStage::upperEX);
-        upperE0 = of(&TubeStage::upperE0);
-        linearP = of(&TubeStage::linearP);
-        linearX = of(&TubeStage::linearX);
-        linear0 = of(&TubeStage::linear0);
-        scaledKSquared = of(&TubeStage::scaledKSquared);
-        rootToCarrySquared = of(&TubeStage::rootToCarrySquared);
-        negTwoK = of(&TubeStage::negTwoK);
-        rootToCarry = of(&TubeStage::rootToCarry);
-        carryToRoot = of(&TubeStage::carryToRoot);
-        carryFromP = of(&TubeStage::carryFromP);
-        linearCarryP = of(&TubeStage::linearCarryP);
-        carryGain = of(&TubeStage::carryGain);
-    }
-};
-
-// TubeStage::tick's loop step for both lanes: the next carry, and the loop
-// solution returned. A lane on a curved segment runs that segment's formulas
-// with the segment's terms picked for it (u - v is u + (-v) exactly, so one
-// expression serves both segments where only a sign differs).
-[[gnu::always_inline]] inline Pair loopStep(const PairTerms& t, Pair x, Pair& carry) {
-    const Pair P = carry;
-    const Pair drive = t.inputOverK * x;
-    const auto lower = P + t.lowerTestOffset > drive + t.lowerLimit;
-    const auto upper = ~lower & (drive + t.upperLimit > P + t.upperTestOffset);
-    const Pair Lx = t.linearX * x + t.linear0;
-    const Pair linearCarry = t.linearCarryP * P + t.carryGain * Lx;
-    const Pair linearSolution = t.linearP * P + Lx;
-    if (__builtin_expect((lower[0] | lower[1] | upper[0] | upper[1]) == 0, 1)) {
-        carry = linearCarry;
-        return linearSolution;
-    }
-    const Pair Bx = (lower ? t.lowerB0 : t.upperB0) + t.negGain * x;
-    const Pair EP = lower ? t.lowerEP : t.upperEP;
-    const Pair E0x = (lower ? t.lowerEX : t.upperEX) * x + (lower ? t.lowerE0 : t.upperE0);
-    const Pair linear = t.rootToCarrySquared * ((EP + t.negFourKGain * x) + t.negTwoK * Bx);
-    const Pair constant = t.rootToCarrySquared * (Bx * Bx + E0x);
-    const Pair root = sqrtPair((t.scaledKSquared * P) * P + (linear * P + constant));
-    const Pair rest = t.rootToCarry * Bx + t.carryFromP * P;
-    const Pair A = Bx + t.negK * P;
-    const Pair lowerSolution = (root * t.carryToRoot - A) * t.halfInverseK;
-    const Pair upperSolution = (A + root * t.carryToRoot) * t.negHalfInverseK;
-    carry = lower ? root - rest : upper ? -root - rest : linearCarry;
-    return lower ? lowerSolution : upper ? upperSolution : linearSolution;
-}
-
-// TubeStage::curve for both lanes.
-[[gnu::always_inline]] inline Pair curvePair(const PairTerms& t, Pair u) {
-    const auto lower = u < t.lowerJoint;
-    const auto upper = u > t.upperJoint;
-    const Pair straight = u + t.linearOffset;
-    if (__builtin_expect((lower[0] | lower[1] | upper[0] | upper[1]) == 0, 1)) return straight;
-    const Pair num = u + (lower ? t.lowerNum : t.negUpperNum);
-    const Pair den = (lower ? t.lowerDen : t.upperDen) + (lower ? -u : u);
-    return (lower | upper) ? num / den : straight;
-}
-
-void storeLane(TubeStage& s, int lane, Pair lp, Pair z, Pair carry) {
-    s.lp = lp[lane];
-    s.z = z[lane];
-    s.carry = carry[lane];
-    recoverState(s);
-}
-
-} // namespace
-
 void runTubePair(TubeStage& a, double* x, TubeStage& b, double* y, int n) {
-    if (n <= 0) return;
-    const PairTerms t(a, b);
-    Pair carry = {a.carry, b.carry};
-    Pair lp = {a.lp, b.lp}, z = {a.z, b.z};
-    for (int i = 0; i < n; ++i) {
-        const Pair in = {x[i], y[i]};
-        lp = loopStep(t, in, carry);
-        z = curvePair(t, t.gain * (in - t.beta * lp)) - t.bias;
-        const Pair out = t.outputSign * z;
-        x[i] = out[0];
-        y[i] = out[1];
-    }
-    storeLane(a, 0, lp, z, carry);
-    storeLane(b, 1, lp, z, carry);
+    runSeriesInLanes(x, std::tie(a), y, std::tie(b), n);
+}
+
+TubeStage::Lanes::Lanes(const TubeStage& a, const TubeStage& b) {
+    const auto of = [&](double TubeStage::*field) { return Pair{a.*field, b.*field}; };
+    feedback = a.feedbackCopy;
+    lp = of(&TubeStage::lp);
+    z = of(&TubeStage::z);
+    carry = of(&TubeStage::carry);
+    gain = of(&TubeStage::gainCopy);
+    bias = of(&TubeStage::biasCopy);
+    beta = of(&TubeStage::beta);
+    outputSign = of(&TubeStage::outputSign);
+    lowerJoint = of(&TubeStage::lowerJoint);
+    upperJoint = of(&TubeStage::upperJoint);
+    lowerNum = of(&TubeStage::lowerNum);
+    lowerDen = of(&TubeStage::lowerDen);
+    negUpperNum = -of(&TubeStage::upperNum);
+    upperDen = of(&TubeStage::upperDen);
+    linearOffset = of(&TubeStage::linearOffset);
+    inputOverK = of(&TubeStage::inputOverK);
+    lowerLimit = of(&TubeStage::lowerLimit);
+    upperLimit = of(&TubeStage::upperLimit);
+    lowerTestOffset = of(&TubeStage::lowerTestOffset);
+    upperTestOffset = of(&TubeStage::upperTestOffset);
+    halfInverseK = of(&TubeStage::halfInverseK);
+    negHalfInverseK = of(&TubeStage::negHalfInverseK);
+    negK = of(&TubeStage::negK);
+    negGain = of(&TubeStage::negGain);
+    lowerB0 = of(&TubeStage::lowerB0);
+    upperB0 = of(&TubeStage::upperB0);
+    negFourKGain = of(&TubeStage::negFourKGain);
+    lowerEP = of(&TubeStage::lowerEP);
+    lowerEX = of(&TubeStage::lowerEX);
+    lowerE0 = of(&TubeStage::lowerE0);
+    upperEP = of(&TubeStage::upperEP);
+    upperEX = of(&TubeStage::upperEX);
+    upperE0 = of(&TubeStage::upperE0);
+    linearP = of(&TubeStage::linearP);
+    linearX = of(&TubeStage::linearX);
+    linear0 = of(&TubeStage::linear0);
+    scaledKSquared = of(&TubeStage::scaledKSquared);
+    rootToCarrySquared = of(&TubeStage::rootToCarrySquared);
+    negTwoK = of(&TubeStage::negTwoK);
+    rootToCarry = of(&TubeStage::rootToCarry);
+    carryToRoot = of(&TubeStage::carryToRoot);
+    carryFromP = of(&TubeStage::carryFromP);
+    linearCarryP = of(&TubeStage::linearCarryP);
+    carryGain = of(&TubeStage::carryGain);
+}
+
+void TubeStage::Lanes::store(TubeStage& a, TubeStage& b) const {
+    a.lp = lp[0], a.z = z[0], a.carry = carry[0];
+    b.lp = lp[1], b.z = z[1], b.carry = carry[1];
+    recoverState(a);
+    recoverState(b);
 }

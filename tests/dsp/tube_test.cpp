@@ -314,13 +314,15 @@ TEST(TubeProcessing, ANonFiniteSampleDoesNotPoisonLaterBlocksAndNothingIsAllocat
 }
 
 // Two stages side by side give each stage's own output bit for bit, with
-// settings and drives that put either lane, both or neither on a curved
-// segment, and leave both stages as running them one by one would.
+// feedback or without, with settings and drives that put either lane, both or
+// neither on a curved segment, and leave both stages as running them one by
+// one would.
 TEST(TubePair, MatchesEachStageRunOnItsOwnAndRecoversFromNonFiniteInput) {
     std::mt19937 random(5);
     std::uniform_real_distribution<double> unit(0.0, 1.0), symmetric(-1.0, 1.0);
-    const auto makeTube = [&](int trial) {
+    const auto makeTube = [&](int trial, bool feedback) {
         TubeParameters p;
+        p.feedback = feedback;
         p.gain = std::pow(10.0, 3.0 * unit(random));
         p.invert = trial % 2 == 0;
         p.knee = unit(random);
@@ -340,7 +342,7 @@ TEST(TubePair, MatchesEachStageRunOnItsOwnAndRecoversFromNonFiniteInput) {
         return x;
     };
     for (int trial = 0; trial < 30; ++trial) {
-        auto a = makeTube(trial), b = makeTube(trial + 1);
+        auto a = makeTube(trial, trial % 4 != 0), b = makeTube(trial + 1, trial % 4 != 0);
         TubeStage pairA = a->Current(), pairB = b->Current();
         for (int block = 0; block < 3; ++block) {
             auto x = signal(*a, 300), y = signal(*b, 300);
