@@ -301,8 +301,9 @@ void runSeriesPair(double* x, std::tuple<A&...> a, double* y, std::tuple<B&...> 
 // Pair tick(Pair) computing what each set's tick would, bit for bit, and
 // store(a, b) writing the state back into both sets recovered.
 template <class... Sets, size_t... I>
-void runSeriesInLanes(double* x, std::tuple<Sets&...> a, double* y, std::tuple<Sets&...> b, int n,
-                      std::index_sequence<I...>) {
+[[gnu::always_inline]] inline void runSeriesInLanes(double* x, std::tuple<Sets&...> a, double* y,
+                                                    std::tuple<Sets&...> b, int n,
+                                                    std::index_sequence<I...>) {
     std::tuple<typename Sets::Lanes...> lanes(
         typename Sets::Lanes(std::get<I>(a), std::get<I>(b))...);
     for (int i = 0; i < n; ++i) {
@@ -314,6 +315,7 @@ void runSeriesInLanes(double* x, std::tuple<Sets&...> a, double* y, std::tuple<S
     (std::get<I>(lanes).store(std::get<I>(a), std::get<I>(b)), ...);
 }
 template <class... Sets>
-void runSeriesInLanes(double* x, std::tuple<Sets&...> a, double* y, std::tuple<Sets&...> b, int n) {
+[[gnu::always_inline]] inline void runSeriesInLanes(double* x, std::tuple<Sets&...> a, double* y,
+                                                    std::tuple<Sets&...> b, int n) {
     runSeriesInLanes(x, a, y, b, n, std::index_sequence_for<Sets...>());
 }

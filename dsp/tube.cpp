@@ -273,7 +273,7 @@ void Tube::Reserve(int n) {
     bypass.Reserve(n, false);
 }
 
-void runTubePair(TubeStage& a, double* x, TubeStage& b, double* y, int n) {
+TARVEX_VECTOR_CLONES void runTubePair(TubeStage& a, double* x, TubeStage& b, double* y, int n) {
     runSeriesInLanes(x, std::tie(a), y, std::tie(b), n);
 }
 

@@ -215,7 +215,8 @@ private:
 // Two tube stages over their own blocks side by side, one in each lane of a
 // vector (TubeStage::Lanes): the same as running a.tick over x and b.tick
 // over y, bit for bit. Both must have feedback on or both off; each is
-// written back recovered.
+// written back recovered. Built per instruction set: with wide register
+// files the terms of both stages stay in registers.
 void runTubePair(TubeStage& a, double* x, TubeStage& b, double* y, int n);
 
 class Tube {
