@@ -215,6 +215,25 @@ struct TarvexChannel::PeakStage {
     }
     bool stateFinite() const { return std::isfinite(envelope); }
     void clearState() { envelope = 0.0; }
+
+    // Two in the lanes of one vector; the envelope follows as followPeak.
+    struct Lanes {
+        Pair envelope, decay, scale;
+        Lanes(const PeakStage& a, const PeakStage& b)
+            : envelope{a.envelope, b.envelope}, decay{a.decay, b.decay}, scale{a.scale, b.scale} {}
+        [[gnu::always_inline]] Pair tick(Pair x) {
+            const Pair y = x * scale;
+            const Pair decayed = flushPair(envelope * decay), square = y * y;
+            envelope = decayed < square ? square : decayed;
+            return y;
+        }
+        void store(PeakStage& a, PeakStage& b) const {
+            a.envelope = envelope[0];
+            b.envelope = envelope[1];
+            recoverState(a);
+            recoverState(b);
+        }
+    };
 };
 
 TarvexChannel::TarvexChannel() {
@@ -477,15 +496,32 @@ void TarvexChannel::processPair(TarvexChannel& a, double* x, TarvexChannel& b, d
         a.Front(x, n);
         b.Front(y, n);
     }
-    // The pre-amp tubes gain nothing side by side: each keeps its processor
-    // busy on its own.
-    a.PreAmp(x, n);
-    b.PreAmp(y, n);
+    // Settled pre-amp tubes with feedback run side by side in the lanes of
+    // one vector.
+    if (a.tubePre.Settled() && b.tubePre.Settled() && a.tubePre.Current().feedbackCopy &&
+        b.tubePre.Current().feedbackCopy) {
+        a.Upsample(x, n);
+        b.Upsample(y, n);
+        runTubePair(a.tubePre.Current(), a.OversampledBlock(), b.tubePre.Current(),
+                    b.OversampledBlock(), a.osLength);
+        a.Downsample(x, n);
+        b.Downsample(y, n);
+    } else {
+        a.PreAmp(x, n);
+        b.PreAmp(y, n);
+    }
     if (a.BackSettled() && b.BackSettled()) {
         PeakStage peakA{a.limEnv, a.meterDecay, a.invertGain},
             peakB{b.limEnv, b.meterDecay, b.invertGain};
+        // Post-amp tubes alike in feedback let both series share vectors.
+        const bool alike = a.tubePost.Current().feedbackCopy == b.tubePost.Current().feedbackCopy;
         a.WithBack(peakA, [&](auto stagesA) {
-            b.WithBack(peakB, [&](auto stagesB) { runSeriesPair(x, stagesA, y, stagesB, n); });
+            b.WithBack(peakB, [&](auto stagesB) {
+                if (alike)
+                    runSeriesInLanes(x, stagesA, y, stagesB, n);
+                else
+                    runSeriesPair(x, stagesA, y, stagesB, n);
+            });
         });
         a.limEnv = peakA.envelope;
         b.limEnv = peakB.envelope;

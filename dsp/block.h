@@ -7,6 +7,7 @@
 #include <climits>
 #include <cmath>
 #include <tuple>
+#include <utility>
 
 // Denormal flush for values fed back into recursive state: (y + 1e-10) - 1e-10.
 // Magnitudes below about 6.5e-27 become exactly 0; the build never enables
@@ -24,6 +25,13 @@ typedef long long LaneFlags __attribute__((vector_size(64)));
 // wide vectors out of the calling convention).
 [[gnu::always_inline]] inline void flushLanes(Lanes& y) {
     y = (y + flushOffset) - flushOffset;
+}
+
+// Two doubles side by side: two channels' like stages in the lanes of one
+// vector (see runSeriesInLanes).
+typedef double Pair __attribute__((vector_size(16)));
+[[gnu::always_inline]] inline Pair flushPair(Pair y) {
+    return (y + flushOffset) - flushOffset;
 }
 
 // Kernels over vectors of doubles are built for several instruction sets and
@@ -285,4 +293,29 @@ void runSeriesPair(double* x, std::tuple<A&...> a, double* y, std::tuple<B&...> 
         localA);
     a = localA;
     b = localB;
+}
+
+// runSeriesPair for two series of the same kinds of sets, each kind's two
+// sets in the two lanes of one vector, so that one instruction serves both
+// series. Each set kind has a Lanes type: built from the two sets, with
+// Pair tick(Pair) computing what each set's tick would, bit for bit, and
+// store(a, b) writing the state back into both sets recovered.
+template <class... Sets, size_t... I>
+[[gnu::always_inline]] inline void runSeriesInLanes(double* x, std::tuple<Sets&...> a, double* y,
+                                                    std::tuple<Sets&...> b, int n,
+                                                    std::index_sequence<I...>) {
+    std::tuple<typename Sets::Lanes...> lanes(
+        typename Sets::Lanes(std::get<I>(a), std::get<I>(b))...);
+    for (int i = 0; i < n; ++i) {
+        Pair v = {x[i], y[i]};
+        ((v = std::get<I>(lanes).tick(v)), ...);
+        x[i] = v[0];
+        y[i] = v[1];
+    }
+    (std::get<I>(lanes).store(std::get<I>(a), std::get<I>(b)), ...);
+}
+template <class... Sets>
+[[gnu::always_inline]] inline void runSeriesInLanes(double* x, std::tuple<Sets&...> a, double* y,
+                                                    std::tuple<Sets&...> b, int n) {
+    runSeriesInLanes(x, a, y, b, n, std::index_sequence_for<Sets...>());
 }

@@ -502,9 +502,11 @@ void processChains(Filter* const* a, int countA, double* x, Filter* const* b, in
     int ka = 0, kb = 0;
     if (settledWorking(a, countA, workingA, 2, ka) && settledWorking(b, countB, workingB, 2, kb) &&
         ka > 0 && kb > 0) {
+        // Chains of one length share vectors, one lane each.
         switch (ka * 4 + kb) {
         case 5:
-            runSettledPair<1, 1>(workingA, x, workingB, y, n);
+            runSeriesInLanes(x, std::tie(workingA[0]->Current()), y,
+                             std::tie(workingB[0]->Current()), n);
             return;
         case 6:
             runSettledPair<1, 2>(workingA, x, workingB, y, n);
@@ -513,7 +515,8 @@ void processChains(Filter* const* a, int countA, double* x, Filter* const* b, in
             runSettledPair<2, 1>(workingA, x, workingB, y, n);
             return;
         default:
-            runSettledPair<2, 2>(workingA, x, workingB, y, n);
+            runSeriesInLanes(x, std::tie(workingA[0]->Current(), workingA[1]->Current()), y,
+                             std::tie(workingB[0]->Current(), workingB[1]->Current()), n);
             return;
         }
     }

@@ -69,6 +69,28 @@ struct FilterSection {
     // Only b0 left (a flat gain): while the histories and the input are
     // finite, the zero terms add nothing and tick gives flush(b0 x).
     bool flatGain() const { return c1 == 0.0 && c2 == 0.0 && b1 == 0.0 && b2 == 0.0; }
+
+    // Two sections (first channel only) in the lanes of one vector.
+    struct Lanes {
+        Pair x1, x2, y1, y2, c1, c2, b0, b1, b2;
+        Lanes(const FilterSection& a, const FilterSection& b)
+            : x1{a.x1, b.x1}, x2{a.x2, b.x2}, y1{a.y1, b.y1}, y2{a.y2, b.y2}, c1{a.c1, b.c1},
+              c2{a.c2, b.c2}, b0{a.b0, b.b0}, b1{a.b1, b.b1}, b2{a.b2, b.b2} {}
+        [[gnu::always_inline]] Pair tick(Pair x) {
+            const Pair y = flushPair(c1 * y1 + c2 * y2 + b0 * x + b1 * x1 + b2 * x2);
+            y2 = y1;
+            y1 = y;
+            x2 = x1;
+            x1 = x;
+            return y;
+        }
+        void store(FilterSection& a, FilterSection& b) const {
+            a.x1 = x1[0], a.x2 = x2[0], a.y1 = y1[0], a.y2 = y2[0];
+            b.x1 = x1[1], b.x2 = x2[1], b.y1 = y1[1], b.y2 = y2[1];
+            recoverState(a);
+            recoverState(b);
+        }
+    };
 };
 
 class Filter {

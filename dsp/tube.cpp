@@ -272,3 +272,62 @@ double Tube::Function(double x) const {
 void Tube::Reserve(int n) {
     bypass.Reserve(n, false);
 }
+
+TARVEX_VECTOR_CLONES void runTubePair(TubeStage& a, double* x, TubeStage& b, double* y, int n) {
+    runSeriesInLanes(x, std::tie(a), y, std::tie(b), n);
+}
+
+TubeStage::Lanes::Lanes(const TubeStage& a, const TubeStage& b) {
+    const auto of = [&](double TubeStage::*field) { return Pair{a.*field, b.*field}; };
+    feedback = a.feedbackCopy;
+    lp = of(&TubeStage::lp);
+    z = of(&TubeStage::z);
+    carry = of(&TubeStage::carry);
+    gain = of(&TubeStage::gainCopy);
+    bias = of(&TubeStage::biasCopy);
+    beta = of(&TubeStage::beta);
+    outputSign = of(&TubeStage::outputSign);
+    lowerJoint = of(&TubeStage::lowerJoint);
+    upperJoint = of(&TubeStage::upperJoint);
+    lowerNum = of(&TubeStage::lowerNum);
+    lowerDen = of(&TubeStage::lowerDen);
+    negUpperNum = -of(&TubeStage::upperNum);
+    upperDen = of(&TubeStage::upperDen);
+    linearOffset = of(&TubeStage::linearOffset);
+    inputOverK = of(&TubeStage::inputOverK);
+    lowerLimit = of(&TubeStage::lowerLimit);
+    upperLimit = of(&TubeStage::upperLimit);
+    lowerTestOffset = of(&TubeStage::lowerTestOffset);
+    upperTestOffset = of(&TubeStage::upperTestOffset);
+    halfInverseK = of(&TubeStage::halfInverseK);
+    negHalfInverseK = of(&TubeStage::negHalfInverseK);
+    negK = of(&TubeStage::negK);
+    negGain = of(&TubeStage::negGain);
+    lowerB0 = of(&TubeStage::lowerB0);
+    upperB0 = of(&TubeStage::upperB0);
+    negFourKGain = of(&TubeStage::negFourKGain);
+    lowerEP = of(&TubeStage::lowerEP);
+    lowerEX = of(&TubeStage::lowerEX);
+    lowerE0 = of(&TubeStage::lowerE0);
+    upperEP = of(&TubeStage::upperEP);
+    upperEX = of(&TubeStage::upperEX);
+    upperE0 = of(&TubeStage::upperE0);
+    linearP = of(&TubeStage::linearP);
+    linearX = of(&TubeStage::linearX);
+    linear0 = of(&TubeStage::linear0);
+    scaledKSquared = of(&TubeStage::scaledKSquared);
+    rootToCarrySquared = of(&TubeStage::rootToCarrySquared);
+    negTwoK = of(&TubeStage::negTwoK);
+    rootToCarry = of(&TubeStage::rootToCarry);
+    carryToRoot = of(&TubeStage::carryToRoot);
+    carryFromP = of(&TubeStage::carryFromP);
+    linearCarryP = of(&TubeStage::linearCarryP);
+    carryGain = of(&TubeStage::carryGain);
+}
+
+void TubeStage::Lanes::store(TubeStage& a, TubeStage& b) const {
+    a.lp = lp[0], a.z = z[0], a.carry = carry[0];
+    b.lp = lp[1], b.z = z[1], b.carry = carry[1];
+    recoverState(a);
+    recoverState(b);
+}

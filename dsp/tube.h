@@ -15,6 +15,10 @@
 #include "dsp/block.h"
 #include "dsp/soft_bypass.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 struct TubeParameters {
     bool enabled = true;
     double gain = 50.0; // drive, linear factor
@@ -123,6 +127,82 @@ struct TubeStage {
     bool stateFinite() const { return std::isfinite(lp + z + carry); }
     void clearState() { lp = z = carry = 0.0; }
 
+    // Two sets in the lanes of one vector, both with feedback or both
+    // without. The loops mostly stay in their linear parts, where a sample
+    // needs no root and no division; where either lane is on a curved
+    // segment, each lane takes its segment's terms (u - v is u + (-v)
+    // exactly, so one expression serves both segments where only a sign
+    // differs).
+    struct Lanes {
+        bool feedback;
+        Pair lp, z, carry;
+        Pair gain, bias, beta, outputSign;
+        Pair lowerJoint, upperJoint, lowerNum, lowerDen, negUpperNum, upperDen, linearOffset;
+        Pair inputOverK, lowerLimit, upperLimit, lowerTestOffset, upperTestOffset;
+        Pair halfInverseK, negHalfInverseK, negK, negGain, lowerB0, upperB0, negFourKGain;
+        Pair lowerEP, lowerEX, lowerE0, upperEP, upperEX, upperE0;
+        Pair linearP, linearX, linear0;
+        Pair scaledKSquared, rootToCarrySquared, negTwoK;
+        Pair rootToCarry, carryToRoot, carryFromP, linearCarryP, carryGain;
+
+        Lanes(const TubeStage& a, const TubeStage& b);
+
+        [[gnu::always_inline]] Pair tick(Pair x) {
+            if (!feedback) return outputSign * (curve(gain * x) - bias);
+            lp = loopStep(x);
+            z = curve(gain * (x - beta * lp)) - bias;
+            return outputSign * z;
+        }
+        void store(TubeStage& a, TubeStage& b) const;
+
+    private:
+        static bool any(decltype(Pair{} < Pair{}) flags) { return (flags[0] | flags[1]) != 0; }
+        static Pair root(Pair v) {
+#if defined(__SSE2__)
+            return _mm_sqrt_pd(v);
+#else
+            return Pair{std::sqrt(v[0]), std::sqrt(v[1])};
+#endif
+        }
+
+        // The loop solution of tick, and the next carry.
+        [[gnu::always_inline]] Pair loopStep(Pair x) {
+            const Pair P = carry;
+            const Pair drive = inputOverK * x;
+            const auto lower = P + lowerTestOffset > drive + lowerLimit;
+            const auto upper = ~lower & (drive + upperLimit > P + upperTestOffset);
+            const Pair Lx = linearX * x + linear0;
+            const Pair linearCarry = linearCarryP * P + carryGain * Lx;
+            const Pair linearSolution = linearP * P + Lx;
+            if (__builtin_expect(!any(lower | upper), 1)) {
+                carry = linearCarry;
+                return linearSolution;
+            }
+            const Pair Bx = (lower ? lowerB0 : upperB0) + negGain * x;
+            const Pair EP = lower ? lowerEP : upperEP;
+            const Pair E0x = (lower ? lowerEX : upperEX) * x + (lower ? lowerE0 : upperE0);
+            const Pair linear = rootToCarrySquared * ((EP + negFourKGain * x) + negTwoK * Bx);
+            const Pair constant = rootToCarrySquared * (Bx * Bx + E0x);
+            const Pair r = root((scaledKSquared * P) * P + (linear * P + constant));
+            const Pair rest = rootToCarry * Bx + carryFromP * P;
+            const Pair A = Bx + negK * P;
+            const Pair lowerSolution = (r * carryToRoot - A) * halfInverseK;
+            const Pair upperSolution = (A + r * carryToRoot) * negHalfInverseK;
+            carry = lower ? r - rest : upper ? -r - rest : linearCarry;
+            return lower ? lowerSolution : upper ? upperSolution : linearSolution;
+        }
+
+        [[gnu::always_inline]] Pair curve(Pair u) const {
+            const auto lower = u < lowerJoint;
+            const auto upper = u > upperJoint;
+            const Pair straight = u + linearOffset;
+            if (__builtin_expect(!any(lower | upper), 1)) return straight;
+            const Pair num = u + (lower ? lowerNum : negUpperNum);
+            const Pair den = (lower ? lowerDen : upperDen) + (lower ? -u : u);
+            return (lower | upper) ? num / den : straight;
+        }
+    };
+
 private:
     // c sqrt(B^2 + E) for B = Bx - k P and E = (EP - 4k gain x) P + E0x.
     double ScaledRoot(double P, double x, double Bx, double EP, double E0x) const {
@@ -131,6 +211,13 @@ private:
         return std::sqrt((scaledKSquared * P) * P + (linear * P + constant));
     }
 };
+
+// Two tube stages over their own blocks side by side, one in each lane of a
+// vector (TubeStage::Lanes): the same as running a.tick over x and b.tick
+// over y, bit for bit. Both must have feedback on or both off; each is
+// written back recovered. Built per instruction set: with wide register
+// files the terms of both stages stay in registers.
+void runTubePair(TubeStage& a, double* x, TubeStage& b, double* y, int n);
 
 class Tube {
 public:

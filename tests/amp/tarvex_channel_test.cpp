@@ -407,6 +407,7 @@ TEST(TarvexChannelProcessing, FusedAndSideBySideStagesEqualTheBlocksOneByOne) {
         for (int c = 0; c < 2; ++c) {
             ASSERT_EQ(pair[c].compEnv, reference[c].compEnv) << block;
             ASSERT_EQ(alone[c].limEnv, reference[c].limEnv) << block;
+            ASSERT_EQ(pair[c].limEnv, reference[c].limEnv) << block;
             ASSERT_EQ(pair[c].compressor.sets[0].envelope,
                       reference[c].compressor.sets[0].envelope);
             ASSERT_EQ(pair[c].compressor.sets[1].envelope,
