@@ -52,11 +52,6 @@ public:
     std::unique_ptr<CProcessGroup> group;
 };
 
-long controlValueFor(CProcess& process, long index, double continuous) {
-    return static_cast<CPluginControl_Continuous*>(process.GetControl(index))
-        ->ConvertContinuousToControl(continuous);
-}
-
 // What an editor was asked to do, in order.
 struct EditorLog {
     std::vector<std::string> calls;
@@ -186,6 +181,8 @@ TEST(RtasViewTest, TheCustomUiOpensDrawsAndClicksTheEditor) {
         std::unique_ptr<CPlugInView> window(process.CreateCPlugInView());
         ASSERT_NE(window, nullptr);
 
+        // No port before any port: nothing to close.
+        process.SetViewPort(nullptr);
         OpaqueGrafPort port{0x2a00007};
         process.SetViewPort(&port);
         EXPECT_EQ(log.calls, (std::vector<std::string>{"open 44040199", "draw 0 0 336 701"}));
@@ -210,43 +207,4 @@ TEST(RtasViewTest, TheCustomUiOpensDrawsAndClicksTheEditor) {
     }
     // The process closed the editor with the port; the effect deleted it.
     EXPECT_EQ(log.calls, (std::vector<std::string>{"close", "deleted"}));
-}
-
-TEST(RtasViewTest, TheCustomUiNeverClosesAnEditorItDidNotOpen) {
-    EditorLog log;
-    struct FakeProcess : ITemplateProcess {
-        AEffEditor* editor = nullptr;
-        ComponentResult SetControlValue(long, long) override { return 0; }
-        ComponentResult GetControlValue(long, long*) override { return 0; }
-        ComponentResult GetControlDefaultValue(long, long*) override { return 0; }
-        void setEditor(void*) override {}
-        ComponentResult ProcessTouchControl(long) override { return 0; }
-        ComponentResult ProcessReleaseControl(long) override { return 0; }
-        void ProcessDoIdle() override {}
-        void* ProcessGetModuleHandle() override { return nullptr; }
-        short ProcessUseResourceFile() override { return 0; }
-        void ProcessRestoreResourceFile(short) override {}
-        AEffEditor* getEditor() override { return editor; }
-    };
-    RecordingEditor editor(log);
-    FakeProcess process;
-    process.editor = &editor;
-    {
-        std::unique_ptr<ITemplateCustomUI> ui(
-            CreateCTemplateCustomUI(static_cast<ITemplateProcess*>(&process)));
-        EXPECT_EQ(ui->Close(), 0);
-        EXPECT_TRUE(log.calls.empty());
-        long index = 5;
-        ui->GetControlIndexFromPoint(120, 40, &index);
-        EXPECT_EQ(index, 0);
-    }
-    // Without an editor (an effect that has none) nothing is forwarded.
-    process.editor = nullptr;
-    std::unique_ptr<ITemplateCustomUI> ui(CreateCTemplateCustomUI(&process));
-    EXPECT_EQ(ui->Open(reinterpret_cast<void*>(5)), 1);
-    ui->Draw(0, 0, 701, 336);
-    EXPECT_EQ(ui->MouseCommmand(1, 2), 0);
-    ui->Idle();
-    ui->Close();
-    EXPECT_TRUE(log.calls.empty());
 }

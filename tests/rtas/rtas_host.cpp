@@ -43,6 +43,16 @@ CEffectProcessRTAS& LoadedRtas::createProcess(std::size_t type) {
     return *dynamic_cast<CEffectProcessRTAS*>(process);
 }
 
+long controlValueFor(CProcess& process, long index, double continuous) {
+    return static_cast<CPluginControl_Continuous*>(process.GetControl(index))
+        ->ConvertContinuousToControl(continuous);
+}
+
+float settingOf(CProcess& process, long index, long value) {
+    return static_cast<float>(static_cast<CPluginControl_Continuous*>(process.GetControl(index))
+                                  ->ConvertControlToContinuous(value));
+}
+
 std::vector<std::vector<float>> render(CEffectProcessRTAS& process,
                                        std::vector<std::vector<float>> input) {
     const long frames = static_cast<long>(input[0].size());

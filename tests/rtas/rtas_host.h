@@ -66,6 +66,10 @@ private:
     std::vector<CEffectProcess*> processes;
 };
 
+// A continuous control's value for a setting, and the setting it stands for.
+long controlValueFor(CProcess& process, long index, double continuous);
+float settingOf(CProcess& process, long index, long value);
+
 // Renders `input` (one buffer per channel, each `frames` long) into fresh
 // outputs; returns them.
 std::vector<std::vector<float>> render(CEffectProcessRTAS& process,
