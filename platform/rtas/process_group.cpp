@@ -64,7 +64,12 @@ CEffectType& CEffectType::operator=(const CEffectType& other) {
 
 CEffectProcess* CEffectType::CreateProcess() {
     if (!mCreator) return nullptr;
-    CEffectProcess* process = mCreator();
+    CEffectProcess* process = nullptr;
+    try {
+        process = mCreator();
+    } catch (...) {
+        return nullptr;
+    }
     if (!process) return nullptr;
     const long inputs = mStemFormats[0] == 1 ? 2 : 1;
     const long outputs = mStemFormats[1] == 1 ? 2 : 1;
