@@ -4,6 +4,7 @@
 
 #include "dsp/mapping.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -13,8 +14,8 @@ namespace {
 enum class Rule {
     Switch,   // below 0.5 off, 0.5 and above on; NaN does nothing
     Bounded,  // 0 <= v <= 1
-    Plain,    // any finite value
-    Positive, // v > 0
+    Plain,    // any finite value, held to 0..1
+    Positive, // finite v > 0, held to at most 1
     Choice,   // position(v, n) - 1 in 0..n-1
 };
 
@@ -182,12 +183,18 @@ void Tarvex::SetParameter(int index, double value) {
         if (!(value >= 0.0 && value <= 1.0)) return;
         break;
     case Rule::Positive:
-        if (!(value > 0.0)) return;
+        if (!(value > 0.0) || !std::isfinite(value)) return;
+        value = std::min(value, 1.0);
         break;
     case Rule::Plain:
         // A host's NaN or infinity would be stored and saved with the
         // project; it is refused like any other unusable value.
         if (!std::isfinite(value)) return;
+        // Beyond the scale these settings are gains and frequencies without
+        // end: a volume of 50 is +888 dB and overflows the output. A value
+        // outside 0..1 takes the nearest end of the scale, so no value is
+        // louder than the loudest setting the scale offers.
+        value = std::clamp(value, 0.0, 1.0);
         break;
     }
     double& field = *doubleField(current, index);

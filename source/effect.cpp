@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <bit>
+#include <cfloat>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -109,9 +111,6 @@ void copyPadded(char* to, const char* from, size_t size) {
 
 float loadValue(const float& value) {
     return std::atomic_ref<const float>(value).load(std::memory_order_relaxed);
-}
-void storeValue(float& slot, float value) {
-    std::atomic_ref<float>(slot).store(value, std::memory_order_relaxed);
 }
 
 } // namespace
@@ -256,9 +255,9 @@ bool Effect::string2parameter(VstInt32 index, char* text) {
     if (text != nullptr && std::sscanf(text, "%f", &value) != 1) value = 0.0f;
     // Clamped to 0..1; a NaN is no value and counts as 0.
     value = value > 0.0f ? std::min(value, 1.0f) : 0.0f;
-    const int program = std::atomic_ref<VstInt32>(curProgram).load(std::memory_order_relaxed);
-    if (inProgramRange(program)) storeValue(programs[program].values[index], value);
-    storeValue(params[index].value, value);
+    // A typed value is a change like any other: table, program, engine and
+    // editor follow it, so what the host shows is what plays.
+    setParameter(index, value);
     return true;
 }
 
@@ -431,14 +430,23 @@ void Effect::runBlock(float** inputs, int n) {
 
 namespace {
 
+// A sample for the host, 0 where its float would be subnormal. The engine's
+// doubles reach far below the float range (a tail fading out, the first
+// samples of a filter's response); narrowed as they are, they would hand the
+// host subnormal numbers that slow its own processing when it runs with
+// flushing off.
+float hostSample(float x) {
+    return std::fabs(x) < FLT_MIN ? 0.0f : x;
+}
+
 // One engine channel to the host's float buffer, replacing or adding.
 void narrowInto(const double* from, float* to, int n, bool accumulate) {
     if (accumulate) {
         for (int i = 0; i < n; ++i)
-            to[i] += static_cast<float>(from[i]);
+            to[i] = hostSample(to[i] + static_cast<float>(from[i]));
     } else {
         for (int i = 0; i < n; ++i)
-            to[i] = static_cast<float>(from[i]);
+            to[i] = hostSample(static_cast<float>(from[i]));
     }
 }
 

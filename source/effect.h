@@ -23,6 +23,12 @@
 // Called from one thread, every operation does exactly what it would do on
 // the engine directly: pending values are applied before the next block, in
 // index order, and the engine's settings do not depend on that order.
+//
+// Values outside 0..1. The table keeps a value as the host sent it, so a host
+// reads back what it wrote and a saved project restores the same sound; the
+// engine decides what plays (a continuous setting takes the nearest end of
+// its scale, the others ignore the value). Typed values (string2parameter)
+// are clamped to 0..1 and then go the way of setParameter.
 #pragma once
 
 #include "amp/tarvex.h"

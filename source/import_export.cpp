@@ -1,6 +1,7 @@
 #include "source/import_export.h"
 
 #include "source/effect.h"
+#include "source/preset_file.h"
 
 #include <cfloat>
 #include <cmath>
@@ -8,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <vector>
 
 namespace {
 
@@ -16,8 +16,6 @@ constexpr const char* kRootName = "TarvexPreset";
 constexpr const char* kDeclaration = "<?xml version=\"1.0\" ?>";
 constexpr const char* kInvalidMessage =
     "Quorvalinde Tarvex:: Invalid XML. Should be a <TarvexPreset> object.\n";
-// A preset file is about a kilobyte; anything far larger is not one.
-constexpr long kLargestFile = 1 << 20;
 constexpr size_t kLongestText = 2047;
 
 // The element as text: start tag with its attributes, then the end tag.
@@ -107,25 +105,15 @@ void exportPreset(const char* path, Effect* effect) {
 
 void importPreset(const char* path, Effect* effect) {
     if (path == nullptr || effect == nullptr) return;
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return;
-    std::vector<char> data;
-    char chunk[4096];
-    size_t got = 0;
-    bool tooLarge = false;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        if (data.size() + got > static_cast<size_t>(kLargestFile)) {
-            tooLarge = true;
-            break;
-        }
-        data.insert(data.end(), chunk, chunk + got);
-    }
-    std::fclose(file);
-    if (tooLarge) {
+    std::string text;
+    const PresetFileResult result = readPresetText(path, text);
+    if (result == PresetFileResult::cannotOpen) return;
+    // A FIFO, a device, a directory or a file far too large is not a preset.
+    if (result != PresetFileResult::read) {
         std::fputs(kInvalidMessage, stderr);
         return;
     }
-    applyDocument(data.data(), data.size(), effect);
+    applyDocument(text.data(), text.size(), effect);
 }
 
 void SetXMLPreset(const char* text, Effect* effect) {

@@ -1,5 +1,6 @@
 #include "tools/tarvex_preset.h"
 
+#include "source/preset_file.h"
 #include "source/preset_keys.h"
 #include "tools/vst_host.h"
 
@@ -10,9 +11,6 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -73,13 +71,12 @@ PresetValues parsePreset(const std::string& text) {
 }
 
 PresetValues readPresetFile(const std::string& path) {
-    std::error_code error;
-    std::ifstream file(path, std::ios::binary);
-    if (!std::filesystem::is_regular_file(path, error) || !file)
-        throw VstHostError("cannot read preset file " + path);
-    const std::string text((std::istreambuf_iterator<char>(file)),
-                           std::istreambuf_iterator<char>());
-    if (file.bad()) throw VstHostError("cannot read preset file " + path);
+    // The plug-in's own bounded reader: a FIFO or a huge file is refused at
+    // once instead of blocking or filling memory.
+    std::string text;
+    const PresetFileResult result = readPresetText(path.c_str(), text);
+    if (result != PresetFileResult::read)
+        throw VstHostError("cannot read preset file " + path + ": it " + presetFileProblem(result));
     return parsePreset(text);
 }
 

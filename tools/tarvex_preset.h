@@ -22,7 +22,8 @@ using PresetValues = std::array<float, kPresetParameterCount>;
 // VstHostError for text that is not well-formed XML, a root element other
 // than TarvexPreset, or a value that is not a finite number.
 PresetValues parsePreset(const std::string& text);
-// The same for a file; also throws when it cannot be read.
+// The same for a file, read as the plug-in reads one (source/preset_file.h);
+// also throws when it cannot be read, is not a regular file or is too large.
 PresetValues readPresetFile(const std::string& path);
 
 // Sets the values through the effect's setParameter entry in index order,

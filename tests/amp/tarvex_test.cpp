@@ -260,7 +260,7 @@ TEST(TarvexRules, RejectedValuesChangeNothing) {
     for (double bad : {1.5, -0.1, kNaN, kInfinity})
         for (int bounded : {5, 6, 7, 14, 26, 28, 29, 30, 32, 33, 34, 49, 50})
             engine->SetParameter(bounded, bad);
-    for (double bad : {0.0, -1.0, kNaN})
+    for (double bad : {0.0, -1.0, kNaN, kInfinity})
         engine->SetParameter(11, bad); // positive
     for (double bad : {kNaN, kInfinity, -kInfinity})
         for (int plain : {1, 9, 10, 12, 13, 35, 47, 52})
@@ -273,11 +273,20 @@ TEST(TarvexRules, RejectedValuesChangeNothing) {
     EXPECT_EQ(engine->GetParameter(-3), 0.0);
 }
 
-TEST(TarvexRules, PlainValuesOutsideTheScaleAreApplied) {
+TEST(TarvexRules, PlainValuesOutsideTheScaleTakeItsNearestEnd) {
     auto engine = makeEngine();
     engine->SetParameter(9, 1.5);
-    EXPECT_NEAR(engine->channelA.bass.GetParameter(4), 30.0, 1e-12);
-    EXPECT_EQ(engine->GetParameter(9), 1.5);
+    EXPECT_NEAR(engine->channelA.bass.GetParameter(4), 15.0, 1e-12);
+    EXPECT_EQ(engine->GetParameter(9), 1.0);
+    engine->SetParameter(52, 50.0); // +888 dB unbounded
+    EXPECT_NEAR(engine->bright1.GetParameter(4), 6.0, 1e-12);
+    engine->SetParameter(47, -1e6);
+    EXPECT_NEAR(engine->eq.GetParameter(13), -15.0, 1e-12);
+    engine->SetParameter(11, 7.0); // positive: held to the top of its scale
+    EXPECT_NEAR(engine->channelA.mid.GetParameter(2), 4000.0, 1e-9);
+    // In-range values are kept exactly.
+    engine->SetParameter(9, 0.3);
+    EXPECT_EQ(engine->GetParameter(9), 0.3);
 }
 
 TEST(TarvexState, AfterConstruction) {

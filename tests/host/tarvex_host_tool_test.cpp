@@ -2,7 +2,10 @@
 // it writes.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sndfile.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +15,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -207,6 +211,41 @@ TEST_F(TarvexHostToolTest, PresetFilesSetParametersAndBadOnesStopTheRun) {
     const Result bad = run("--input '" + path("in.wav") + "' --preset '" + path("bad.xml") + "'");
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_NE(bad.err.find("TarvexPreset"), std::string::npos) << bad.err;
+}
+
+TEST_F(TarvexHostToolTest, PresetFifosAndOverlargeFilesAreRefusedWithTheReason) {
+    writeWav(path("in.wav"), testInput(48000, 500, 2));
+    const std::string render =
+        "--input '" + path("in.wav") + "' --output '" + path("out.wav") + "' --preset '";
+    const std::string preset = "<TarvexPreset mode=\"0.25\"";
+
+    // A FIFO with a writer behind it: a reader that waited would get a preset.
+    const std::string fifo = path("preset.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&] {
+        sigset_t pipeSignal; // the reader may be gone before the write
+        sigemptyset(&pipeSignal);
+        sigaddset(&pipeSignal, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+        const int fd = ::open(fifo.c_str(), O_WRONLY);
+        if (fd < 0) return;
+        const std::string text = preset + "/>";
+        [[maybe_unused]] const ssize_t written = ::write(fd, text.data(), text.size());
+        ::close(fd);
+    });
+    const Result fromFifo = run(render + fifo + "'");
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK); // releases the writer
+    writer.join();
+    if (reader >= 0) ::close(reader);
+    EXPECT_EQ(fromFifo.exitCode, 1);
+    EXPECT_NE(fromFifo.err.find("is not a regular file"), std::string::npos) << fromFifo.err;
+
+    // A valid preset padded past the plug-in's limit of 1 MiB.
+    std::ofstream(path("large.xml"))
+        << preset << " padding=\"" << std::string(1 << 20, 'a') << "\"/>\n";
+    const Result large = run(render + path("large.xml") + "'");
+    EXPECT_EQ(large.exitCode, 1);
+    EXPECT_NE(large.err.find("too large"), std::string::npos) << large.err;
 }
 
 TEST_F(TarvexHostToolTest, ErrorsExitNonZeroWithOneLine) {

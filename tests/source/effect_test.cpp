@@ -162,7 +162,7 @@ TEST(EffectParameterTest, SetAndGetStayInsideTheTable) {
     EXPECT_EQ(effect->getParameter(5), 7.0f) << "values are not clamped";
 }
 
-TEST(EffectParameterTest, StringToParameterParsesClampsAndSkipsTheEngine) {
+TEST(EffectParameterTest, StringToParameterParsesClampsAndReachesTheEngine) {
     auto effect = makeEffect();
     std::string text = "1.5";
     EXPECT_TRUE(effect->string2parameter(5, text.data()));
@@ -180,12 +180,16 @@ TEST(EffectParameterTest, StringToParameterParsesClampsAndSkipsTheEngine) {
     EXPECT_FALSE(effect->string2parameter(53, text.data()));
     EXPECT_FALSE(effect->string2parameter(-1, text.data()));
 
-    // The stored value stays with the program but does not reach the sound.
+    // The typed value is stored with the program and plays as the same
+    // value set through setParameter does.
     auto reference = makeEffect();
     text = "1";
     EXPECT_TRUE(effect->string2parameter(52, text.data()));
     effect->string2parameter(5, (text = "0").data());
     effect->string2parameter(6, (text = "0").data());
+    reference->setParameter(52, 1.0f);
+    reference->setParameter(5, 0.0f);
+    reference->setParameter(6, 0.0f);
     const std::vector<float> in = toFloat(bassLine(44100.0, 0.2), 0.5);
     const std::vector<float> silence(in.size(), 0.0f);
     const Render a = render(*effect, in, silence, 256);

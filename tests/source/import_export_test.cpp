@@ -8,10 +8,14 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <memory>
 #include <random>
+#include <signal.h>
 #include <string>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -178,6 +182,35 @@ TEST(PresetFileTest, HugeFilesAreRefusedWithoutReadingThemWhole) {
     huge += "\"/>";
     EXPECT_EQ(importText(*effect, huge), kInvalid);
     EXPECT_EQ(values(*effect), before);
+}
+
+TEST(PresetFileTest, AFifoIsRefusedAtOnceInsteadOfWaitingForAWriter) {
+    auto effect = std::make_unique<Effect>(nullptr);
+    const std::vector<float> before = values(*effect);
+    const std::string path = tempPath("preset.fifo");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    // A writer with a valid preset: a reader that waits for it would apply it.
+    std::thread writer([&] {
+        // The reader may have closed its end before the write: no SIGPIPE.
+        sigset_t pipeSignal;
+        sigemptyset(&pipeSignal);
+        sigaddset(&pipeSignal, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+        const int fd = ::open(path.c_str(), O_WRONLY);
+        if (fd < 0) return;
+        const std::string preset = "<TarvexPreset mode=\"1\" gainA=\"0.1\"/>";
+        [[maybe_unused]] const ssize_t written = ::write(fd, preset.data(), preset.size());
+        ::close(fd);
+    });
+    ::testing::internal::CaptureStderr();
+    importPreset(path.c_str(), effect.get());
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), kInvalid);
+    EXPECT_EQ(values(*effect), before);
+    // Let the writer finish: a reader of our own opens the other end.
+    const int reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    writer.join();
+    if (reader >= 0) ::close(reader);
+    std::remove(path.c_str());
 }
 
 TEST(PresetFileTest, UnreadableAndUnwritablePathsAreIgnoredSilently) {

@@ -55,8 +55,40 @@ TEST_P(RateBlockTest, EveryProgramAndRandomSettingsGiveCleanOutputInEveryBlockSi
     }
 }
 
+// Any rate the plug-in accepts, not only those hosts offer.
+class FirstBlocksTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(FirstBlocksTest, FreshInstancesGiveCleanFirstBlocksForEveryProgramAndRandomSettings) {
+    // A fresh instance's filters start from rest: their first responses
+    // rise from far below the float range.
+    const float rate = static_cast<float>(GetParam());
+    std::mt19937 random(static_cast<unsigned>(GetParam()) + 1);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    const Stereo input = bassInput(rate, 8192.0 / rate);
+    for (int program = 0; program < kPrograms; ++program) {
+        for (int setting = 0; setting < (kSanitized ? 1 : 3); ++setting) {
+            LoadedPlugin plugin;
+            plugin.start(rate, 512);
+            plugin.selectProgram(program);
+            if (setting > 0)
+                for (int i = 0; i < kParameters; ++i)
+                    plugin.setParameter(i, unit(random));
+            SCOPED_TRACE(::testing::Message() << "rate " << rate << " program " << program
+                                              << (setting ? " random" : " factory"));
+            const Stereo out = render(plugin, input, 512);
+            ASSERT_EQ(firstBadSample(out.left), -1);
+            ASSERT_EQ(firstBadSample(out.right), -1);
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Rates, RateBlockTest,
                          ::testing::Values(22050, 44100, 48000, 88200, 96000, 176400, 192000),
+                         [](const auto& test) { return std::to_string(test.param) + "Hz"; });
+
+INSTANTIATE_TEST_SUITE_P(Rates, FirstBlocksTest,
+                         ::testing::Values(8000, 22050, 44100, 48000, 96000, 192000, 1000000,
+                                           10000000),
                          [](const auto& test) { return std::to_string(test.param) + "Hz"; });
 
 } // namespace

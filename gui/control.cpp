@@ -1,0 +1,63 @@
+#include "gui/control.h"
+
+#include "gui/editor.h"
+#include "gui/frame.h"
+
+#include <cmath>
+
+CControl::CControl(const CRect& rect, CControlListener* owner, long id, CBitmap* bitmap)
+    : CView(rect), listener(owner), tag(id) {
+    setBackground(bitmap);
+}
+
+CControl::~CControl() = default;
+
+void CControl::setValue(float newValue) {
+    value = std::isnan(newValue) ? vmin : newValue;
+    bounceValue();
+}
+
+void CControl::bounceValue() {
+    if (value > vmax) value = vmax;
+    if (value < vmin) value = vmin;
+}
+
+bool CControl::isDirty() const {
+    return dirty || value != oldValue;
+}
+
+void CControl::setDirty(bool state) {
+    dirty = state;
+    if (!state) oldValue = value;
+}
+
+void CControl::beginEdit() {
+    if (listener) listener->controlBeginEdit(this);
+    if (frame && frame->getEditor()) frame->getEditor()->beginEdit(static_cast<VstInt32>(tag));
+}
+
+void CControl::endEdit() {
+    if (frame && frame->getEditor()) frame->getEditor()->endEdit(static_cast<VstInt32>(tag));
+    if (listener) listener->controlEndEdit(this);
+}
+
+bool CControl::checkDefaultValue(long buttons) {
+    if (buttons != (kLButton | kControl)) return false;
+    const float before = value;
+    setValue(defaultValue);
+    if (value != before) {
+        if (listener) listener->valueChanged(this);
+        invalid();
+    }
+    return true;
+}
+
+long CControl::frameForValue(long count) const {
+    if (count <= 1) return 0;
+    float range = vmax - vmin;
+    float normal = range > 0.f ? (value - vmin) / range : 0.f;
+    double position = static_cast<double>(count - 1) * normal + 0.5;
+    if (!(position >= 0.0)) return 0;
+    if (position >= static_cast<double>(count - 1)) return count - 1;
+    return static_cast<long>(position);
+}

@@ -1,0 +1,50 @@
+// AEffGUIEditor: the base of an editor built with this toolkit. It attaches
+// itself to its effect, hands the window rectangle to the host, runs the
+// frame on idle, and forwards the controls' edit gestures to the effect.
+//
+// The knob mode is one setting for the whole process, shared by every editor.
+#pragma once
+
+#include "vst/aeffeditor.h"
+
+class AudioEffect;
+class CFrame;
+
+enum {
+    kCircularMode = 0,
+    kRelativCircularMode = 1,
+    kLinearMode = 2,
+};
+
+class AEffGUIEditor : public AEffEditor {
+public:
+    // Attaches the editor to `effect` (which then owns it); null allowed.
+    explicit AEffGUIEditor(AudioEffect* effect);
+    // Deletes a frame that a derived editor left open.
+    ~AEffGUIEditor() override;
+
+    // Hands out `rect`, the window's size; false only when `rect` is null.
+    bool getRect(ERect** rect) override;
+    // Remembers the parent window and answers true; a derived editor builds its frame.
+    bool open(void* ptr) override;
+    // Forgets the parent window; a derived editor deletes its frame first.
+    void close() override;
+    // Lets the frame read its events and redraw.
+    void idle() override;
+    bool setKnobMode(VstInt32 value) override;
+
+    // Called by the effect on every parameter change; nothing here.
+    virtual void setParameter(VstInt32 /*index*/, float /*value*/) {}
+    // Runs idle() and then the effect's idle request to the host (for long modal work).
+    virtual void doIdleStuff();
+    virtual VstInt32 getKnobMode() const;
+    // Forward to the effect's beginEdit/endEdit; false without an extended effect.
+    virtual bool beginEdit(VstInt32 index);
+    virtual bool endEdit(VstInt32 index);
+
+    CFrame* getFrame() const { return frame; }
+
+protected:
+    CFrame* frame = nullptr;
+    ERect rect{0, 0, 0, 0};
+};

@@ -1,0 +1,74 @@
+// CFrame: the root container, which owns the drawing surface.
+//
+// Made with a host's parent window, it opens a child window in it through
+// openPlatformWindow; when that fails the frame is not open (isOpen false),
+// draws nowhere and ignores events. Made with a null parent, it is an
+// off-screen frame: it draws into an image surface of its size, can save it
+// as a PNG file and takes mouse events through the same platform* entries
+// the window uses, so tests and picture tools see exactly what the window shows.
+//
+// idle() reads the window's events, then redraws what became dirty and shows it.
+#pragma once
+
+#include "gui/platform_window.h"
+#include "gui/view.h"
+
+#include <cairo.h>
+#include <memory>
+
+class AEffGUIEditor;
+
+class CFrame : public CViewContainer, public PlatformEventSink {
+public:
+    CFrame(const CRect& size, void* parentWindow, AEffGUIEditor* editor);
+    // Forgets every view still held; closes the window.
+    ~CFrame() override;
+
+    // An off-screen frame of `size` (its top-left corner is the origin).
+    static CFrame* createOffscreen(const CRect& size, AEffGUIEditor* editor = nullptr);
+
+    bool isOpen() const { return surface != nullptr; }
+    bool isOffscreen() const { return window == nullptr; }
+    AEffGUIEditor* getEditor() const { return editor; }
+
+    // Reads pending window events, then draws what is dirty and presents it.
+    // Answers false once the window's connection is gone (the frame then stays closed).
+    bool idle();
+    // Draws every dirty view (and any invalidated area) now.
+    void update();
+    // Draws the whole frame now.
+    void redraw();
+    // Marks `rect` (frame coordinates) for redrawing at the next update.
+    void invalidRect(const CRect& rect);
+    // Something changed: the next update looks for dirty views (it does not
+    // redraw the whole frame; redraw() does).
+    void setDirty(bool state = true) override { dirty = state; }
+
+    // The off-screen picture, or the window's surface; null when not open.
+    cairo_surface_t* getSurface() const { return surface; }
+    // Brings the drawing up to date and writes it as a PNG file; false on failure.
+    bool writePng(const char* path);
+
+    // The window's events, also the entries for simulated mouse events.
+    void platformExpose(const CRect& area) override;
+    void platformMouseDown(CPoint where, long buttons) override;
+    void platformMouseUp(CPoint where, long buttons) override;
+    void platformMouseMoved(CPoint where, long buttons) override;
+
+    // A press is being tracked (moves and the release go to the view that took it).
+    bool isTrackingMouse() const { return tracking; }
+
+    CFrame(const CFrame&) = delete;
+    CFrame& operator=(const CFrame&) = delete;
+
+private:
+    void present();
+    void setTracking(bool state);
+
+    AEffGUIEditor* editor;
+    std::unique_ptr<PlatformWindow> window;
+    cairo_surface_t* offscreen = nullptr; // owned, off-screen frames only
+    cairo_surface_t* surface = nullptr;   // where drawing goes
+    CRect pending;                        // invalidated area not yet drawn
+    bool tracking = false;
+};

@@ -1,0 +1,34 @@
+// The seam between the frame and the real window of the platform: the frame
+// draws into the window's surface and receives its events through
+// PlatformEventSink.
+#pragma once
+
+#include "gui/geometry.h"
+
+#include <cairo.h>
+#include <memory>
+
+class PlatformEventSink { // implemented by CFrame
+public:
+    virtual ~PlatformEventSink() = default;
+    virtual void platformExpose(const CRect& area) = 0;             // window coords
+    virtual void platformMouseDown(CPoint where, long buttons) = 0; // buttons = mouse word
+    virtual void platformMouseUp(CPoint where, long buttons) = 0;
+    virtual void platformMouseMoved(CPoint where, long buttons) = 0;
+};
+
+class PlatformWindow { // implemented by the X11 back end
+public:
+    virtual ~PlatformWindow() = default;    // destroys the child window, frees everything
+    virtual cairo_surface_t* surface() = 0; // draw target, window-sized
+    virtual bool
+    pumpEvents(PlatformEventSink& sink) = 0; // non-blocking; false once the connection is dead
+    virtual void present() = 0;              // flush drawing to the server
+    virtual void setPointerGrab(bool grabbed) = 0; // grab while a drag is in progress
+};
+
+// Opens a child window of `parent` (an X11 window id passed as a pointer-sized value, as Linux VST
+// hosts pass it to the editor-open opcode). Null without a display, with a dead display or a parent
+// that is not a window. The toolkit carries a weak definition that always answers null, for builds
+// without a window system.
+std::unique_ptr<PlatformWindow> openPlatformWindow(void* parent, int width, int height);
