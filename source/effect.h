@@ -40,6 +40,8 @@
 #include <memory>
 #include <mutex>
 
+class AEffGUIEditor;
+
 constexpr int kNumParams = 53;
 constexpr int kNumPrograms = 20;
 
@@ -101,6 +103,9 @@ public:
 
     void resume() override;
     void setSampleRate(float sampleRate) override;
+    // Sizes the work buffers and the engine's for blocks of this length, so
+    // that the first block allocates nothing (a larger block still grows them).
+    void setBlockSize(VstInt32 blockSize) override;
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
     void setParameter(VstInt32 index, float value) override;
     float getParameter(VstInt32 index) override;
@@ -136,9 +141,9 @@ public:
     double VUState(int which);
 
     // The tuner is fed the summed input while set (the editor's tuner button).
-    void setTunerOn(bool on) {
-        tunerOn.store(on, std::memory_order_relaxed);
-    }
+    // Switching it on the first time sizes the tuner's history (the effect
+    // starts without it, saving about 1 MB), on the calling thread.
+    void setTunerOn(bool on);
     bool isTunerOn() const {
         return tunerOn.load(std::memory_order_relaxed);
     }
@@ -153,17 +158,21 @@ public:
     // program names are read or written, so that those never interleave.
     std::mutex programMutex;
 
-    Tuner tuner;
+    Tuner tuner{Tuner::History::later};
 
 private:
     // The table, the current program's slot and the engine (as a pending
     // value) for one in-range index.
     void storeParameter(int index, float value, int program);
     void runBlock(float** inputs, int n);
+    // Grows the three work buffers and the engine's to n samples (never
+    // shrinks them).
+    void growBuffers(int n);
     // Both process forms: the block, then the outputs replaced or added to.
     void renderFrame(float** inputs, float** outputs, int n, bool accumulate);
 
     std::atomic<bool> tunerOn{false};
+    std::mutex tunerMutex; // the tuner's history sizing; never on the audio thread
     char vendor[64];
     char product[64];
     char effectName[32];
@@ -180,7 +189,22 @@ private:
     EngineHandOff handOff;
     AudioGate gate;
     std::atomic<double> indicators[6] = {};
+    // The attached window, which hears of every parameter change; null in
+    // programs without the editor library.
+    AEffGUIEditor* guiEditor = nullptr;
 };
 
 // Builds one Tarvex effect for a host callback; null when it cannot be built.
 AudioEffect* createEffectInstance(audioMasterCallback audioMaster);
+
+// The seam to the effect's window. Plug-in modules link the editor library,
+// which defines both functions; every other program (tools, tests of the
+// sound) gets the weak defaults of source/no_editor.cpp, under which the
+// effect has no window, so the effect library needs no window system and
+// never touches the toolkit's classes itself.
+//
+// Makes (and attaches) the window while the effect is constructed; opens no
+// window or display connection.
+AEffGUIEditor* createEffectEditor(Effect* effect);
+// Tells the window of a parameter change (its setParameter).
+void editorParameterChanged(AEffGUIEditor* editor, VstInt32 index, float value);

@@ -43,7 +43,7 @@ TEST_F(PluginTest, RecordCarriesTheIdentity) {
     EXPECT_EQ(e.numParams, 53);
     EXPECT_EQ(e.numInputs, 2);
     EXPECT_EQ(e.numOutputs, 2);
-    EXPECT_EQ(e.flags, 0x18);
+    EXPECT_EQ(e.flags, 0x19); // has editor, can replace, can mono
     EXPECT_EQ(e.version, 1);
     EXPECT_EQ(plugin.call(effGetPlugCategory), 1);
     EXPECT_EQ(plugin.call(effGetVendorVersion), 1000);

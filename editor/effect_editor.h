@@ -1,0 +1,101 @@
+// EffectEditor: the plug-in's window. One bitmap page (the main page) holds a
+// control for each of the 53 parameters, six indicator meters and the tuner
+// display; the about screen, laid over it, carries the preset import and
+// export buttons and the version. The effect makes the editor once, in its
+// constructor, and owns it; the window (frame, containers, controls) exists
+// only between open and close.
+//
+// Threads. open, close, idle and the controls' events run on the host's
+// user-interface thread, the one that opened the window. setParameter comes
+// from whichever thread changed a parameter: on the user-interface thread the
+// controls follow at once (so the twin of a switch-and-lamp pair follows the
+// one clicked); from any other thread the change is only marked, without a
+// lock, and the controls follow on the next idle. Controls are touched on the
+// user-interface thread alone.
+#pragma once
+
+#include "editor/custom_controls.h"
+#include "gui/gui.h"
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+class Effect;
+
+// Control tags besides the parameter indices 0..52.
+enum : long {
+    kTunerTag = 54,
+    kCompressorAMeterTag = 55,
+    kLimiterAMeterTag = 56,
+    kCompressorBMeterTag = 57,
+    kLimiterBMeterTag = 58,
+    kInputMeterTag = 59,
+    kOutputMeterTag = 60,
+    kAboutTag = 74,
+    kImportTag = 75,
+    kExportTag = 76,
+    kCloseAboutTag = 77,
+};
+
+// The tuner display for one reading: the label text (the sharp name of a
+// note the tuner names twice, as "C# / Db") and the flat and sharp lamps.
+struct TunerDisplay {
+    char text[256];
+    float flat;
+    float sharp;
+};
+// `text` is the tuner's own text for `note`; "--" means no note is heard.
+TunerDisplay tunerDisplay(int note, double meter, const char* text);
+
+// The refresh throttle: true (and `last` takes `now`) when at least 50,000
+// clock ticks passed since `last`, counted without sign so the clock may wrap.
+bool takeRefreshTurn(std::atomic<unsigned long>& last, unsigned long now);
+
+class EffectEditor : public AEffGUIEditor, public CControlListener {
+public:
+    static constexpr int kNumControls = 71;
+
+    explicit EffectEditor(Effect* effect);
+    // Closes a window the host left open.
+    ~EffectEditor() override;
+
+    bool open(void* ptr) override;
+    void close() override;
+    void idle() override;
+    void setParameter(VstInt32 index, float value) override;
+    void valueChanged(CControl* control) override;
+
+    void showGui();
+    void showAbout();
+
+    // The main page's controls in creation order (0..70); null while closed.
+    CControl* getControl(int entry) const;
+    CViewContainer* getMainContainer() const { return mainContainer; }
+    CViewContainer* getAboutContainer() const { return aboutContainer; }
+    CTextLabel* getTunerLabel() const;
+    bool isAboutShown() const { return aboutShown; }
+
+private:
+    Effect* tarvex() const;
+    // Moves the controls of parameter `index` to the effect's value.
+    void showParameter(int index);
+    // Mirrors the parameter changes marked by other threads.
+    void showMarkedParameters();
+    bool onUserInterfaceThread() const;
+    void refreshIndicators();
+
+    CViewContainer* mainContainer = nullptr;
+    CControl* controls[kNumControls] = {};
+    CViewContainer* aboutContainer = nullptr;
+    CMyKickButton* importButton = nullptr;
+    CMyKickButton* exportButton = nullptr;
+    CMyKickButton* closeAboutButton = nullptr;
+    CTextLabel* versionLabel = nullptr;
+    bool aboutShown = false;
+
+    // Parameters changed by other threads since the controls last showed them.
+    std::atomic<std::uint64_t> changed{0};
+    // The thread that opened the window; no thread while closed.
+    std::atomic<std::thread::id> userInterfaceThread{};
+};

@@ -1,0 +1,62 @@
+// Host automation and program changes on two threads while the user-interface
+// thread opens, idles and closes the window: the controls are only ever
+// touched by the user-interface thread (ThreadSanitizer builds check), and
+// after the last idle every control shows the effect's value.
+#include "editor/effect_editor.h"
+#include "source/effect.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <random>
+#include <thread>
+
+namespace {
+
+TEST(EditorThreadsTest, ControlsFollowAutomationAndProgramsFromOtherThreads) {
+    Effect effect(nullptr);
+    auto* editor = static_cast<EffectEditor*>(effect.getEditor());
+    std::atomic<bool> stop{false};
+
+    std::thread automation([&] {
+        std::mt19937 random(7);
+        std::uniform_int_distribution<int> index(0, kNumParams - 1);
+        std::uniform_real_distribution<float> value(0.0f, 1.0f);
+        while (!stop.load())
+            effect.setParameter(index(random), value(random));
+    });
+    std::thread programs([&] {
+        int program = 0;
+        while (!stop.load()) {
+            effect.setProgram(program);
+            program = (program + 7) % kNumPrograms;
+        }
+    });
+
+    for (int cycle = 0; cycle < 20; ++cycle) {
+        ASSERT_TRUE(editor->open(nullptr));
+        for (int i = 0; i < 10; ++i) {
+            editor->idle();
+            if (i == 5) editor->showAbout();
+            if (i == 7) editor->showGui();
+        }
+        editor->close();
+    }
+    ASSERT_TRUE(editor->open(nullptr));
+    for (int i = 0; i < 20; ++i)
+        editor->idle();
+    stop.store(true);
+    automation.join();
+    programs.join();
+
+    editor->idle();
+    for (int entry = 0; entry < EffectEditor::kNumControls; ++entry) {
+        const long tag = editor->getControl(entry)->getTag();
+        if (entry == 66 || tag < 0 || tag >= kNumParams) continue; // 66: the tuner label
+        EXPECT_FLOAT_EQ(editor->getControl(entry)->getValue(), effect.getParameter(tag))
+            << "control " << entry << " tag " << tag;
+    }
+    editor->close();
+}
+
+} // namespace
