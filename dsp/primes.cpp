@@ -16,7 +16,7 @@ constexpr std::array<int, primeCount> makePrimeTable() {
         if (composite[i]) continue;
         const int p = 2 * i + 1;
         table[count++] = p;
-        for (long j = static_cast<long>(p) * p / 2; j < sieveLimit / 2; j += p)
+        for (long long j = static_cast<long long>(p) * p / 2; j < sieveLimit / 2; j += p)
             composite[j] = true;
     }
     return table;

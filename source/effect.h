@@ -115,7 +115,10 @@ public:
     void getParameterName(VstInt32 index, char* text) override;
     bool string2parameter(VstInt32 index, char* text) override;
     bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
+#ifndef TARVEX_RTAS
+    // The RTAS build bypasses through its host's master bypass control instead.
     bool setBypass(bool onOff) override;
+#endif
     bool getEffectName(char* name) override;
     bool getVendorString(char* text) override;
     bool getProductString(char* text) override;
@@ -135,10 +138,18 @@ public:
     double VUState(int which);
 
     // The tuner is fed the summed input while set (the editor's tuner button).
-    void setTunerOn(bool on) { tunerOn.store(on, std::memory_order_relaxed); }
-    bool isTunerOn() const { return tunerOn.load(std::memory_order_relaxed); }
-    bool isProcessing() const { return processing.load(std::memory_order_relaxed); }
-    int getBufferSize() const { return bufferSize; }
+    void setTunerOn(bool on) {
+        tunerOn.store(on, std::memory_order_relaxed);
+    }
+    bool isTunerOn() const {
+        return tunerOn.load(std::memory_order_relaxed);
+    }
+    bool isProcessing() const {
+        return processing.load(std::memory_order_relaxed);
+    }
+    int getBufferSize() const {
+        return bufferSize;
+    }
 
     // Held while a bulk change (program select, preset load) runs and while
     // program names are read or written, so that those never interleave.
