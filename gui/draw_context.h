@@ -22,32 +22,75 @@ enum CFont {
 
 enum CHoriTxtAlign { kLeftText, kCenterText, kRightText };
 
+class CFrame;
+
 class CDrawContext {
 public:
     // Draws on `surface` (not owned; the caller keeps it alive).
     explicit CDrawContext(cairo_surface_t* surface);
+#ifdef TARVEX_RTAS
+    // The older generation's context for a frame: draws on the frame's
+    // surface (on nothing while the frame is not open) and reads the pointer
+    // of its window. This toolkit draws with cairo alone, so no system context
+    // is needed; `window` is the host window the frame shows in.
+    CDrawContext(CFrame* frame, void* systemContext, void* window = nullptr);
+
+    CFrame* getFrame() const {
+        return frame;
+    }
+    void* getWindow() const {
+        return window;
+    }
+    // Reads the pointer anew and answers the buttons and modifier keys held now
+    // (0 without a frame or once its window is gone).
+    long getMouseButtons();
+    // Where the pointer was at the last reading of the buttons, in frame coordinates.
+    CPoint getMouseLocation() const;
+#endif
     ~CDrawContext();
     CDrawContext(const CDrawContext&) = delete;
     CDrawContext& operator=(const CDrawContext&) = delete;
 
-    cairo_t* getCairo() const { return cairo; }
+    cairo_t* getCairo() const {
+        return cairo;
+    }
 
     // The origin of the current view, in surface pixels.
     void setOffset(const CPoint& offset);
-    CPoint getOffset() const { return offset; }
+    CPoint getOffset() const {
+        return offset;
+    }
 
     // Restricts drawing to `rect` (current coordinates) within the clip so far.
     void setClipRect(const CRect& rect);
-    CRect getClipRect() const { return clip; }
+    CRect getClipRect() const {
+        return clip;
+    }
 
-    void setFillColor(const CColor& color) { fillColor = color; }
-    void setFrameColor(const CColor& color) { frameColor = color; }
-    void setFontColor(const CColor& color) { fontColor = color; }
-    void setFont(CFont value) { font = value; }
-    CColor getFillColor() const { return fillColor; }
-    CColor getFrameColor() const { return frameColor; }
-    CColor getFontColor() const { return fontColor; }
-    CFont getFont() const { return font; }
+    void setFillColor(const CColor& color) {
+        fillColor = color;
+    }
+    void setFrameColor(const CColor& color) {
+        frameColor = color;
+    }
+    void setFontColor(const CColor& color) {
+        fontColor = color;
+    }
+    void setFont(CFont value) {
+        font = value;
+    }
+    CColor getFillColor() const {
+        return fillColor;
+    }
+    CColor getFrameColor() const {
+        return frameColor;
+    }
+    CColor getFontColor() const {
+        return fontColor;
+    }
+    CFont getFont() const {
+        return font;
+    }
 
     void fillRect(const CRect& rect);
     // A one-pixel outline just inside `rect`.
@@ -79,4 +122,9 @@ private:
     CColor fontColor = kWhiteCColor;
     CFont font = kNormalFont;
     std::vector<State> saved;
+#ifdef TARVEX_RTAS
+    CFrame* frame = nullptr;
+    void* window = nullptr;
+    cairo_surface_t* ownSurface = nullptr; // stands in while the frame has none
+#endif
 };

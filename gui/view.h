@@ -34,30 +34,67 @@ public:
     virtual CMouseEventResult onMouseUp(CPoint& where, const long& buttons);
     virtual CMouseEventResult onMouseMoved(CPoint& where, const long& buttons);
 
+#ifdef TARVEX_RTAS
+    // The older generation's single modal entry for a press at `where` (the
+    // space the handlers above receive). A button word of -1 stands for the
+    // buttons held now. By default it runs the handlers above: the press,
+    // then, while the left button stays down, a move for every reading of the
+    // pointer, then the release.
+    virtual void mouse(CDrawContext* context, CPoint& where, long buttons = -1);
+    // Where the pointer is now, in the space of this view's press point.
+    void getMouseLocation(CDrawContext* context, CPoint& where) const;
+    // One pass of idle time during modal tracking: the frame's editor redraws.
+    void doIdleStuff();
+#endif
+
     // Needs redrawing. A control is also dirty while its value differs from the one last drawn.
-    virtual bool isDirty() const { return dirty; }
-    virtual void setDirty(bool state = true) { dirty = state; }
+    virtual bool isDirty() const {
+        return dirty;
+    }
+    virtual void setDirty(bool state = true) {
+        dirty = state;
+    }
     // Asks the frame to redraw this view's area at its next drawing pass.
     virtual void invalid();
 
-    void setMouseEnabled(bool enabled) { mouseEnabled = enabled; }
-    bool getMouseEnabled() const { return mouseEnabled; }
+    void setMouseEnabled(bool enabled) {
+        mouseEnabled = enabled;
+    }
+    bool getMouseEnabled() const {
+        return mouseEnabled;
+    }
 
-    const CRect& getViewSize() const { return size; }
-    void getViewSize(CRect& rect) const { rect = size; }
+    const CRect& getViewSize() const {
+        return size;
+    }
+    void getViewSize(CRect& rect) const {
+        rect = size;
+    }
     virtual void setViewSize(const CRect& rect);
-    CCoord getWidth() const { return size.width(); }
-    CCoord getHeight() const { return size.height(); }
+    CCoord getWidth() const {
+        return size.width();
+    }
+    CCoord getHeight() const {
+        return size.height();
+    }
     // This view's rectangle in frame coordinates.
     CRect getFrameRect() const;
 
-    CFrame* getFrame() const { return frame; }
-    CViewContainer* getParentView() const { return parent; }
-    bool isAttached() const { return frame != nullptr; }
+    CFrame* getFrame() const {
+        return frame;
+    }
+    CViewContainer* getParentView() const {
+        return parent;
+    }
+    bool isAttached() const {
+        return frame != nullptr;
+    }
 
     // The bitmap the view draws as its background (remembered while held); may be null.
     virtual void setBackground(CBitmap* bitmap);
-    CBitmap* getBackground() const { return background; }
+    CBitmap* getBackground() const {
+        return background;
+    }
 
     // Called by a container when the view is added to it (or removed).
     virtual void attached(CViewContainer* container, CFrame* owner);
@@ -102,6 +139,10 @@ public:
     // Moves and the release go to the child that took the press.
     CMouseEventResult onMouseUp(CPoint& where, const long& buttons) override;
     CMouseEventResult onMouseMoved(CPoint& where, const long& buttons) override;
+#ifdef TARVEX_RTAS
+    // The front-most view under the point whose mouse is enabled gets the press.
+    void mouse(CDrawContext* context, CPoint& where, long buttons = -1) override;
+#endif
 
     bool isDirty() const override;
     void setDirty(bool state = true) override;
