@@ -15,6 +15,7 @@
 
 #include <cairo.h>
 #include <cstring>
+#include <dlfcn.h>
 #include <memory>
 #include <string>
 
@@ -232,6 +233,32 @@ TEST(RtasSelectXmlFileTest, TheRequestGoesToTheHostsFileSelector) {
     EXPECT_FALSE(SelectXMLFile(nullptr, true, "Import Preset", "~/Desktop/", path));
     EXPECT_FALSE(SelectXMLFile(effect.get(), true, nullptr, "~/Desktop/", path));
     FileSelectorHost::current = nullptr;
+}
+
+} // namespace
+
+namespace {
+
+VstIntPtr versionOnlyHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+TEST(RtasModuleTest, TheModulesEffectCarriesItsWindow) {
+    void* module = dlopen(TARVEX_RTAS_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(module, nullptr) << dlerror();
+    auto entry =
+        reinterpret_cast<AEffect* (*)(audioMasterCallback)>(dlsym(module, "VSTPluginMain"));
+    ASSERT_NE(entry, nullptr);
+    AEffect* effect = entry(versionOnlyHost);
+    ASSERT_NE(effect, nullptr);
+    EXPECT_NE(effect->flags & effFlagsHasEditor, 0);
+    ERect* rect = nullptr;
+    EXPECT_EQ(effect->dispatcher(effect, effEditGetRect, 0, 0, &rect, 0.0f), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->right - rect->left, 701);
+    EXPECT_EQ(rect->bottom - rect->top, 336);
+    effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+    dlclose(module);
 }
 
 } // namespace
