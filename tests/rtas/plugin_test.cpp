@@ -117,6 +117,8 @@ TEST(RtasControlsTest, OneLinearControlPerParameterThenMasterBypass) {
         EXPECT_EQ(control.GetID(), 0x206C6420 + (k - 1));
         EXPECT_STREQ(control.GetName(), name);
         EXPECT_TRUE(control.IsAutomatable());
+        EXPECT_EQ(control.GetMax() - control.GetMin(), 1.0);
+        EXPECT_EQ(control.GetStep(), 0.001);
         EXPECT_EQ(control.GetPrefixEnd() - control.GetPrefixBegin(), 6);
         EXPECT_STREQ(control.GetPrefixBegin()->prefix, "");
         // The default is the effect's value when the controls were built.
