@@ -131,3 +131,20 @@ double Tarvex::InputIndicator() const {
 double Tarvex::OutputIndicator() const {
     return indicatorStep(outEnv, 0.0, -9.0, -20.0);
 }
+
+void Tarvex::Reserve(int n) {
+    if (n <= 0) return;
+    power.Reserve(n, true);
+    noise.Reserve(n);
+    crossover.Reserve(n);
+    channelA.Reserve(n);
+    channelB.Reserve(n);
+    mixer.Reserve(n);
+    eq.Reserve(n);
+    for (Filter* f : {&deep, &bright1, &bright2})
+        f->Reserve(n);
+    cabinetStage.Reserve(n);
+    chorus.Reserve(n);
+    reverb.Reserve(n);
+    meterInput.Reserve(n);
+}

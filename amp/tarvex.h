@@ -37,6 +37,9 @@ public:
     // One block: `in` is the mono input and is used as the work buffer
     // (overwritten); the result goes to outLeft and outRight. The three
     // buffers are distinct and hold n samples.
+    // Grows every block's buffers so that blocks of up to n samples allocate
+    // nothing (they still grow for a larger block). Not while processing.
+    void Reserve(int n);
     void process(double* in, double* outLeft, double* outRight, int n);
 
     // Engine parameter `index` (0..52 host parameters, 54 power) with a

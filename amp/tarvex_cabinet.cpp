@@ -12,6 +12,8 @@ static_assert(std::atomic<double>::is_always_lock_free);
 TarvexCabinet::TarvexCabinet() {
     lowpass1.SetParameters({true, FilterType::LowPass, 4590.0, 1.57, 0.0});
     lowpass2.SetParameters({true, FilterType::LowPass, 4520.0, 0.728, 0.0});
+    // Storage for the responses now: their loads run on the audio thread.
+    convolver.Reserve(responseLength, true);
     fs = 0.0;
     currentCabinet = 1;
     SetFs(44100.0);
@@ -99,4 +101,9 @@ void TarvexCabinet::EndBlock(const double* in, double* outLeft, double* outRight
         outLeft[i] = in[i];
         outRight[i] = in[i];
     }
+}
+
+void TarvexCabinet::Reserve(int n) {
+    lowpass1.Reserve(n);
+    lowpass2.Reserve(n);
 }

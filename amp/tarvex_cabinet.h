@@ -36,6 +36,9 @@ public:
     void SetFs(double fs);
     // `in` is filtered in place for choices 1..4; the result goes to both
     // outputs.
+    // Grows the block-length buffers so that blocks of up to n samples
+    // allocate nothing.
+    void Reserve(int n);
     void process(double* in, double* outLeft, double* outRight, int n);
     // process() in two steps, for an owner that runs the low-pass pair fused
     // with filters of its own: BeginBlock applies the requests and appends the

@@ -69,13 +69,48 @@ typedef double Quarter __attribute__((vector_size(16)));
 // ...; row r multiplies window[r], so a step of 8/L rows meets the window
 // samples each repeated L times. Phase j of input i is the pairwise sum of
 // lanes j, L + j, ... times L.
+//
+// Eight inputs at a time the same sums run with the lanes across the inputs
+// instead: for each phase j and part p, lane k sums c[r][j] window_(i+k)[r]
+// over the same rows in the same order, so that one load serves eight
+// inputs and no lane needs shuffling; the results are identical.
 template <int L>
 [[gnu::always_inline]] inline void upsampleBy(const Phases<L>& phases, const double* line, int n,
                                               double* out) {
     constexpr int branch = taps / L;
     constexpr int parts = 8 / L;
     const double* c = &phases.c[0][0];
-    for (int i = 0; i < n; ++i) {
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const double* windows = line + taps + 1 + i - branch; // window_(i+k) = windows + k
+        double phaseOut[L][8];
+        for (int j = 0; j < L; ++j) {
+            Lanes part[parts] = {};
+#pragma GCC unroll 8
+            for (int r = 0; r < branch; r += parts) {
+#pragma GCC unroll 8
+                for (int p = 0; p < parts; ++p) {
+                    Lanes w;
+                    std::memcpy(&w, windows + r + p, sizeof w);
+                    part[p] += c[(r + p) * L + j] * w;
+                }
+            }
+            Lanes y;
+            if constexpr (L == 4) {
+                y = (part[0] + part[1]) * 4.0;
+            } else if constexpr (L == 2) {
+                y = ((part[0] + part[1]) + (part[2] + part[3])) * 2.0;
+            } else {
+                y = ((part[0] + part[1]) + (part[2] + part[3])) +
+                    ((part[4] + part[5]) + (part[6] + part[7]));
+            }
+            std::memcpy(phaseOut[j], &y, sizeof y);
+        }
+        for (int k = 0; k < 8; ++k)
+            for (int j = 0; j < L; ++j)
+                out[(i + k) * L + j] = phaseOut[j][k];
+    }
+    for (; i < n; ++i) {
         const double* window = line + taps + 1 + i - branch; // x[i - branch + 1 .. i]
         Lanes sum = {};
 #pragma GCC unroll 8
@@ -277,6 +312,7 @@ void TarvexChannel::SetFs(double rate) {
         }
     }
     osGain = osFactor;
+    Reserve(reservedBlock); // the oversampled buffers at the new factor
 
     channelOn.SetFs(fs);
     compressor.SetFs(fs);
@@ -467,4 +503,17 @@ double TarvexChannel::CompressorIndicator() const {
 
 double TarvexChannel::LimiterIndicator() const {
     return indicatorStep(limEnv, -1.0, -6.0, -20.0);
+}
+
+void TarvexChannel::Reserve(int n) {
+    reservedBlock = std::max(reservedBlock, n);
+    n = reservedBlock;
+    upHistory.Reserve(taps + n);
+    osBuffer.Reserve(taps + n * osFactor);
+    channelOn.Reserve(n, false);
+    compressor.Reserve(n);
+    tubePre.Reserve(n * osFactor);
+    for (Filter* f : {&bass, &mid, &treble})
+        f->Reserve(n);
+    tubePost.Reserve(n);
 }

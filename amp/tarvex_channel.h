@@ -28,6 +28,10 @@ public:
     // Picks the oversampling factor and the pre-amp tube's nominal rate, passes
     // the rate on and runs both tubes until their rate-change fades are over.
     void SetFs(double rate);
+    // Grows the block-length buffers so that blocks of up to n samples
+    // allocate nothing, at this rate's oversampling factor and at those of
+    // later rates (SetFs reserves again).
+    void Reserve(int n);
     void process(double* buffer, int n);
     // Two channels over their own blocks, the same as a.process(x, n) and then
     // b.process(y, n); the stages of both run side by side where they can.
@@ -70,6 +74,7 @@ public:
     Filter mid;
     Filter treble;
     Tube tubePost;
+    int reservedBlock = 0;   // the largest block reserved for
     double compEnv = 0.0;    // squared-peak envelope after the compressor
     double limEnv = 0.0;     // squared-peak envelope at the output
     double meterDecay = 0.0; // per-sample factor of a 100 ms half-life

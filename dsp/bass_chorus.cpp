@@ -52,7 +52,7 @@ BassChorus::BassChorus() {
     const FilterParameters highPass{true, FilterType::HighPass, 250.0, 0.7071, 0.0};
     for (Filter* filter : {&highPassL, &highPassR}) {
         filter->SetParameters(highPass);
-        filter->bypass.Reserve(chunkLength);
+        filter->bypass.Reserve(chunkLength, false);
     }
     writeIndex = 0;
     std::fill(lineL, lineL + lineLength, 0.0);
@@ -190,23 +190,40 @@ void BassChorus::run(double* left, double* right, const double* wetInL, const do
     double amp = amplitude, inc = phaseIncrement, lvl = level, oml = oneMinusLevel;
     double base = baseDelay;
     double g[5] = {gain[0], gain[1], gain[2], gain[3], gain[4]};
-    const double off180 = voiceOffset[0], off90 = voiceOffset[1], off270 = voiceOffset[2];
     double* const lL = lineL;
     double* const lR = lineR;
     bool moving = smoothing;
 
     // Settled, the phase advances by a fixed step: the voices' sines are taken
-    // ahead for the chunk, so that the tap loop runs without calls.
+    // ahead for the chunk, so that the tap loop runs without calls. The
+    // voices sit at quarter turns, so sin a and cos a serve all four
+    // (sin(a + 180) = -sin a, sin(a + 90) = cos a, sin(a + 270) = -cos a).
     constexpr int voices = P == Path::Mode0 ? 1 : P == Path::Mode1 ? 2 : 4;
     double sines[voices][chunkLength];
     if constexpr (P != Path::Smoothing) {
-        const double offsets[4] = {0.0, P == Path::Mode1 ? off180 : off270, off180, off90};
+        double cosines[chunkLength];
+        const double* turn = Turns(inc);
         double angle = ph;
-        for (int i = 0; i < n; ++i) {
+        for (int i = 0; i < n; i += turnSpan) {
+            // The pair at the accumulated angle from the library, the next
+            // ones turned from it by whole steps.
             angle += inc;
-            sines[0][i] = std::sin(angle);
-            for (int v = 1; v < voices; ++v)
-                sines[v][i] = std::sin(angle + offsets[v]);
+            const double s = std::sin(angle), c = std::cos(angle);
+            const int count = std::min(turnSpan, n - i);
+            for (int k = 0; k < count; ++k) {
+                sines[0][i + k] = s * turn[2 * k] + c * turn[2 * k + 1];
+                cosines[i + k] = c * turn[2 * k] - s * turn[2 * k + 1];
+            }
+            for (int k = 1; k < count; ++k)
+                angle += inc;
+        }
+        for (int i = 0; i < n; ++i) {
+            if constexpr (voices == 2) sines[1][i] = -sines[0][i];
+            if constexpr (voices == 4) {
+                sines[1][i] = -cosines[i];
+                sines[2][i] = -sines[0][i];
+                sines[3][i] = cosines[i];
+            }
         }
     }
     // (sin a + 1) amplitude + base of voice v at sample i.
@@ -226,15 +243,14 @@ void BassChorus::run(double* left, double* right, const double* wetInL, const do
         lL[w] = wetInL[i];
         lR[w] = wetInR[i];
         ph += inc;
-        const auto delayAt = [amp, base](double angle) {
-            return (std::sin(angle) + 1.0) * amp + base;
-        };
+        const auto delayAt = [amp, base](double sine) { return (sine + 1.0) * amp + base; };
 
         if constexpr (P == Path::Smoothing) {
-            const double d0 = delayAt(ph);
-            const double wetL = g[0] * tap(lL, w, d0) + g[1] * tap(lL, w, delayAt(ph + off270));
-            const double wetR = g[2] * tap(lR, w, d0) + g[3] * tap(lR, w, delayAt(ph + off180)) +
-                                g[4] * tap(lR, w, delayAt(ph + off90));
+            const double s = std::sin(ph), c = std::cos(ph);
+            const double d0 = delayAt(s);
+            const double wetL = g[0] * tap(lL, w, d0) + g[1] * tap(lL, w, delayAt(-c));
+            const double wetR = g[2] * tap(lR, w, d0) + g[3] * tap(lR, w, delayAt(-s)) +
+                                g[4] * tap(lR, w, delayAt(c));
             oml = 1.0 - lvl;
             if constexpr (Stereo) {
                 left[i] = left[i] * oml + wetL * lvl;
@@ -351,6 +367,17 @@ template <bool Stereo> void BassChorus::processBlock(double* left, double* right
         bypass.process(left, n);
 }
 
+const double* BassChorus::Turns(double step) {
+    if (!(step == turnStep)) {
+        turnStep = step;
+        for (int k = 0; k < turnSpan; ++k) {
+            turns[2 * k] = std::cos(k * step);
+            turns[2 * k + 1] = std::sin(k * step);
+        }
+    }
+    return turns;
+}
+
 void BassChorus::wrapPhase() {
     // Once per block, by repeated subtraction; a phase beyond any plausible
     // block (or a non-finite one) is reduced directly so the loop stays short.
@@ -369,4 +396,8 @@ void BassChorus::process(double* left, double* right, int n) {
 
 void BassChorus::process(double* x, int n) {
     processBlock<false>(x, nullptr, n);
+}
+
+void BassChorus::Reserve(int n) {
+    bypass.Reserve(n, true); // the high-pass filters run in chunks, reserved already
 }

@@ -48,6 +48,9 @@ public:
     // Computes the glide targets from the settings.
     void Update();
 
+    // Grows the block-length buffers so that blocks of up to n samples
+    // allocate nothing.
+    void Reserve(int n);
     void process(double* left, double* right, int n);
     void process(double* x, int n);
 
@@ -79,6 +82,13 @@ public:
     bool smoothing = false;
 
 private:
+    // cos and sin of k steps (k = 0 .. turnSpan - 1), interleaved, for the
+    // step they were last made for.
+    static constexpr int turnSpan = 16;
+    double turns[2 * turnSpan] = {};
+    double turnStep = -1.0;
+    const double* Turns(double step);
+
     enum class Path { Smoothing, Mode0, Mode1, Mode2 };
     template <Path P, bool Stereo>
     void run(double* left, double* right, const double* wetInL, const double* wetInR, int n);

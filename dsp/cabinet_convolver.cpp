@@ -185,6 +185,88 @@ CabinetConvolver::CabinetConvolver() {
     SetImpulse(unit, unit, 8, true);
 }
 
+void CabinetConvolver::FreeAligned::operator()(double* p) const {
+    ::operator delete[](p, std::align_val_t{64});
+}
+
+int CabinetConvolver::RowFor(int length) {
+    int row = 0;
+    while (row < 16 && NLM[row][0] < length)
+        ++row;
+    return row;
+}
+
+CabinetConvolver::Layout CabinetConvolver::LayoutFor(int row, bool isMono) {
+    // Every array starts on a 64-byte line.
+    const auto line = [](int doubles) { return (doubles + 7) & ~7; };
+    Layout l{};
+    std::size_t at = 0;
+    const auto take = [&](int doubles) {
+        const std::size_t start = at;
+        at += static_cast<std::size_t>(line(doubles));
+        return start;
+    };
+    const int sizes[2] = {NLM[row][1], NLM[row][2]};
+    const int partitions[2] = {NLM[row][2] / NLM[row][1] - 1, NLM[row][0] / NLM[row][2] - 1};
+    for (int stage = 0; stage < 2; ++stage) {
+        const int S = sizes[stage], P = partitions[stage];
+        if (P == 0) continue;
+        const int specStride = line(isMono ? 2 * S + 2 : 4 * S);
+        const int frameStride = line(isMono ? 4 * S + 2 : 2 * S);
+        const std::size_t spec = take(P * specStride);
+        const std::size_t frames = take((P + 1) * frameStride);
+        const std::size_t acc = take(isMono ? 2 * S + 2 : 4 * S);
+        const std::size_t out = isMono ? take(2 * S) : 0;
+        const std::size_t work = isMono ? 0 : take(4 * S + 2);
+        if (stage == 0) {
+            l.spec1 = spec, l.frames1 = frames, l.acc1 = acc, l.out1 = out, l.w1 = work;
+            l.specStride1 = specStride, l.frameStride1 = frameStride;
+        } else {
+            l.spec2 = spec, l.frames2 = frames, l.acc2 = acc, l.out2 = out, l.w2 = work;
+            l.specStride2 = specStride, l.frameStride2 = frameStride;
+        }
+    }
+    l.total = at;
+    return l;
+}
+
+void CabinetConvolver::Place(const Layout& l) {
+    double* base = storage.get();
+    const auto at = [base](std::size_t offset) { return base + offset; };
+    spec1 = at(l.spec1), spec2 = at(l.spec2);
+    frames1 = at(l.frames1), frames2 = at(l.frames2);
+    acc1 = at(l.acc1), acc2 = at(l.acc2);
+    out1 = at(l.out1), out2 = at(l.out2);
+    w1 = at(l.w1), w2 = at(l.w2);
+    specStride1 = l.specStride1, specStride2 = l.specStride2;
+    frameStride1 = l.frameStride1, frameStride2 = l.frameStride2;
+}
+
+void CabinetConvolver::Grow(std::size_t doubles) {
+    if (doubles <= capacity) return;
+    std::unique_ptr<double[], FreeAligned> larger(
+        static_cast<double*>(::operator new[](doubles * sizeof(double), std::align_val_t{64})));
+    double* from = storage.get();
+    double* to = larger.get();
+    if (capacity > 0) std::memcpy(to, from, capacity * sizeof(double));
+    // Every pointer into the old block moves with its data.
+    const auto move = [&](double*& p) {
+        if (p != nullptr && from != nullptr) p = to + (p - from);
+    };
+    for (double** p : {&spec1, &spec2, &frames1, &frames2, &acc1, &acc2, &out1, &out2, &w1, &w2})
+        move(*p);
+    for (int k = 0; k < 32; ++k) {
+        move(slot1[k]);
+        move(slot2[k]);
+    }
+    storage = std::move(larger);
+    capacity = doubles;
+}
+
+void CabinetConvolver::Reserve(int length, bool isMono) {
+    Grow(LayoutFor(RowFor(std::min(length, maxLength)), isMono).total);
+}
+
 void CabinetConvolver::SetImpulse(const double* left, const double* right, int length,
                                   bool isMono) {
     mono = isMono;
@@ -192,23 +274,33 @@ void CabinetConvolver::SetImpulse(const double* left, const double* right, int l
     if (right == nullptr) right = left;
     length = std::min(length, maxLength);
 
-    int row = 0;
-    while (row < 16 && NLM[row][0] < length)
-        ++row;
-    const int N = NLM[row][0];
+    const int row = RowFor(length);
     L = NLM[row][1];
     M = NLM[row][2];
     P1 = M / L - 1;
-    P2 = N / M - 1;
+    P2 = NLM[row][0] / M - 1;
+    const Layout layout = LayoutFor(row, mono);
+    Grow(layout.total);
+    Place(layout);
 
-    std::memset(frames1, 0, sizeof frames1);
-    std::memset(frames2, 0, sizeof frames2);
-    for (int k = 0; k < 32; ++k) {
-        slot1[k] = frames1 + k * 2 * L;
-        slot2[k] = frames2 + k * 2 * M;
+    // Only what the row uses is cleared: frames, accumulators and outputs.
+    const auto clear = [](double* p, std::size_t doubles) { std::fill(p, p + doubles, 0.0); };
+    std::fill(std::begin(slot1), std::end(slot1), nullptr);
+    std::fill(std::begin(slot2), std::end(slot2), nullptr);
+    if (P1 > 0) {
+        for (int k = 0; k <= P1; ++k)
+            slot1[k] = frames1 + k * frameStride1;
+        clear(frames1, static_cast<std::size_t>((P1 + 1) * frameStride1));
+        clear(acc1, mono ? 2 * L + 2 : 4 * L);
+        if (mono) clear(out1, 2 * L);
     }
-    std::memset(acc1, 0, sizeof acc1);
-    std::memset(acc2, 0, sizeof acc2);
+    if (P2 > 0) {
+        for (int k = 0; k <= P2; ++k)
+            slot2[k] = frames2 + k * frameStride2;
+        clear(frames2, static_cast<std::size_t>((P2 + 1) * frameStride2));
+        clear(acc2, mono ? 2 * M + 2 : 4 * M);
+        if (mono) clear(out2, 2 * M);
+    }
 
     for (int t = 0; t < 64; ++t) {
         firRing[t] = 0.0;
@@ -217,39 +309,49 @@ void CabinetConvolver::SetImpulse(const double* left, const double* right, int l
     }
     firPos = 0;
 
-    // The partitions of both stages, continuing through the response; the
-    // scale cancels the gain of the unscaled inverse transforms.
+    // The partitions of both stages, continuing through the response. The
+    // scale cancels the gain of the unscaled inverse transforms; mono spectra
+    // are kept in the transform's own layout, where the inverse counts each
+    // bin but DC and the half-rate one twice over the packed form's sum, so
+    // they carry a further exact factor 1/2.
     int i = L;
-    const auto fill = [&](double* spectra, double* work, int size, int partitions) {
-        const int stride = (mono ? 2 : 4) * size;
+    const auto fill = [&](double* spectra, int stride, double* scratch, double* work, int size,
+                          int partitions) {
         for (int p = 0; p < partitions; ++p) {
             double* spectrum = spectra + p * stride;
             if (mono) {
-                i = fillRealPartition(spectrum, left, i, length, size, 2.0 / (2 * size));
-                rdft(2 * size, 1, spectrum, work);
+                i = fillRealPartition(scratch, left, i, length, size, 2.0 / (2 * size));
+                realForward(2 * size, scratch, spectrum);
+                for (int j = 0; j < 2 * size + 2; ++j)
+                    spectrum[j] *= 0.5;
+                spectrum[1] = spectrum[2 * size + 1] = 0.0;
             } else {
                 i = fillComplexPartition(spectrum, left, right, i, length, size, 2.0 / (4 * size));
                 cdft(4 * size, -1, spectrum, work);
             }
         }
     };
+    // The stage's first frame is scratch for a partition's taps; it is
+    // cleared again afterwards.
     if (P1 > 0) {
-        fill(spec1, w1, L, P1);
+        fill(spec1, specStride1, frames1, w1, L, P1);
+        clear(frames1, static_cast<std::size_t>(2 * L));
         stereoPos1 = pos1 = 0;
         pos1L = L;
     }
     if (P2 == 0) return;
-    fill(spec2, w2, M, P2);
+    fill(spec2, specStride2, frames2, w2, M, P2);
+    clear(frames2, static_cast<std::size_t>(2 * M));
     stereoPos2 = pos2 = 0;
     pos2L = M;
 }
 
 CabinetConvolver::Stage CabinetConvolver::StageOne() {
-    return {spec1, (mono ? 2 : 4) * L, slot1, acc1, w1, L, P1, pos1};
+    return {spec1, specStride1, slot1, acc1, out1, w1, mono ? 2 * L : 0, L, P1, pos1};
 }
 
 CabinetConvolver::Stage CabinetConvolver::StageTwo() {
-    return {spec2, (mono ? 2 : 4) * M, slot2, acc2, w2, M, P2, pos2};
+    return {spec2, specStride2, slot2, acc2, out2, w2, mono ? 2 * M : 0, M, P2, pos2};
 }
 
 void CabinetConvolver::StoreStages(const Stage& one, const Stage& two) {
@@ -293,9 +395,9 @@ void CabinetConvolver::Enter(Stage& s, const double* x, int count) {
 
 // Mono share of the samples at positions [first, first + count) of the
 // block: each odd position 2m+1 accumulates, over the partitions 1 .. P-1 in
-// order, the products for the packed bins at 2m and S + 2m into the positions
-// just played (at 2m = 0 the DC and half-rate values multiply as reals).
-// Packed spectra multiply as (a + ib)(c + id).
+// order, the products of the bins at doubles 2m and S + 2m (at m = 0 also
+// the DC and half-rate bins, which multiply as reals). The spectra are in
+// the transform's own layout: S + 1 complex bins, (a + ib)(c + id).
 void CabinetConvolver::MonoShare(Stage& s, int first, int count) {
     const int S = s.size;
     // Odd position q owns the pair at q - 1: the pairs lo, lo + 2, .. below
@@ -307,7 +409,7 @@ void CabinetConvolver::MonoShare(Stage& s, int first, int count) {
     const double* H[32];
     const int partitions = s.partitions;
     for (int p = 1; p < partitions; ++p) {
-        X[p] = s.slot[p + 1];
+        X[p] = s.slot[p + 1] + s.spectrumAt;
         H[p] = s.spectra + p * s.stride;
     }
     double* a = s.acc;
@@ -316,10 +418,12 @@ void CabinetConvolver::MonoShare(Stage& s, int first, int count) {
         double dc = 0.0, half = 0.0;
         for (int p = 1; p < partitions; ++p) {
             dc += X[p][0] * H[p][0];
-            half += X[p][1] * H[p][1];
+            half += X[p][2 * S] * H[p][2 * S];
         }
         a[0] = dc;
-        a[1] = half;
+        a[1] = 0.0;
+        a[2 * S] = half;
+        a[2 * S + 1] = 0.0;
         j = 2;
     }
     // Pair by pair, each summed over the partitions in order from zero.
@@ -331,15 +435,15 @@ void CabinetConvolver::MonoShare(Stage& s, int first, int count) {
 // completes the next block's spectrum, which is turned into time samples.
 void CabinetConvolver::EndMonoBlock(Stage& s) {
     const int n = 2 * s.size;
-    double* X = s.slot[1];
+    double* X = s.slot[1] + s.spectrumAt;
     const double* H = s.spectra;
     double* a = s.acc;
-    rdft(n, 1, X, s.work);
+    realForward(n, s.slot[1], X);
     a[0] += X[0] * H[0];
-    a[1] += X[1] * H[1];
+    a[n] += X[n] * H[n];
     for (int j = 2; j < n; j += 2)
         complexMultiplyAdd(a + j, X + j, H + j);
-    rdft(n, -1, a, s.work);
+    realInverse(n, a, s.out);
     Rotate(s);
 }
 
@@ -401,7 +505,8 @@ void CabinetConvolver::EndStereoBlock(Stage& s) {
 
 // The input runs in chunks that end at stage-1 block ends (stage-2 block ends
 // fall on them too, M being a multiple of L). Within a chunk every sample's
-// output is read before any share overwrites its position, and the shares of
+// output is read before any share overwrites its position (stereo; mono reads
+// a separate output), and the shares of
 // the chunk's samples are done together in the same order of summation, so
 // the result is bit for bit that of running the samples one at a time.
 template <bool Stereo>
@@ -425,7 +530,7 @@ void CabinetConvolver::Run(const double* in, double* outLeft, double* outRight, 
                 }
                 StereoShare(*s, s->pos, count);
             } else {
-                const double* a = s->acc + s->pos;
+                const double* a = s->out + s->pos;
                 for (int i = 0; i < count; ++i)
                     left[i] += a[i];
                 MonoShare(*s, s->pos, count);

@@ -12,9 +12,14 @@
 // transforms of the newest frame fall on a block's last sample. Every output
 // sample is the full convolution sum up to and including its input sample.
 //
-// All storage is fixed inside the object (about 3.3 MB): nothing is allocated
-// or freed, so create it on the heap or as a member of a heap object.
+// Storage is sized for the loaded response (about 60 KB for 1024 mono taps)
+// and only grows: Reserve sizes it ahead, so that later loads of responses up
+// to that length allocate nothing and can run on the audio thread. A load
+// clears only what the new response uses.
 #pragma once
+
+#include <cstddef>
+#include <memory>
 
 class CabinetConvolver {
 public:
@@ -30,13 +35,22 @@ public:
     static constexpr int maxLength = 65536;
 
     // Starts with the identity (an 8-tap unit impulse, a pure head): a fresh
-    // convolver passes its input unchanged.
+    // convolver passes its input unchanged. It holds no storage for the
+    // partitioned stages until a longer response is reserved or loaded.
     CabinetConvolver();
     CabinetConvolver(const CabinetConvolver&) = delete;
     CabinetConvolver& operator=(const CabinetConvolver&) = delete;
 
+    // Grows the storage (never shrinks it) so that responses of up to
+    // `length` taps, mono or stereo as given, load without allocating. The
+    // loaded response and the running state are kept.
+    void Reserve(int length, bool mono);
+    // Bytes of storage held for the stages.
+    std::size_t StorageBytes() const { return capacity * sizeof(double); }
+
     // Loads a response and restarts from silence. `right` is read only for a
     // stereo response. Lengths above 65536 are cut; non-finite taps load as 0.
+    // Allocates only when the response needs more storage than reserved.
     void SetImpulse(const double* left, const double* right, int length, bool mono);
 
     // Mono response: the convolution into outLeft, copied to outRight; stereo:
@@ -48,25 +62,37 @@ public:
     // The mono loop in place.
     void process_iphone(double* buffer, int n);
 
-    // Storage, sized for the largest row in either mode: 31 partition spectra
-    // of up to 256 (stage 1) and 8192 (stage 2) values, 32 input frames of up
-    // to 128 and 4096 samples. The loaded row's spectra and frames lie packed
-    // one after the other (spectrum p at p 2S in mono, p 4S in stereo; frame
-    // k at k 2S), so that a block's work stays within a few cache ways.
-    // Transform inputs are 64-byte aligned: the transforms then take their
-    // allocation-free plans.
-    alignas(64) double spec1[31 * 256];
-    alignas(64) double spec2[31 * 8192];
-    alignas(64) double frames1[32 * 128];
-    alignas(64) double frames2[32 * 4096];
-    alignas(64) double acc1[256]; // next block's spectrum, then its output
-    alignas(64) double acc2[8192];
-    alignas(64) double w1[264]; // transform work areas (4L + 2, 4M + 2)
-    alignas(64) double w2[8200];
+    // The loaded row's arrays, laid out one after the other in `storage`, all
+    // 64-byte aligned (the transforms then take their allocation-free plans).
+    // Per stage of partition size S and P partitions:
+    //   spec   P partition spectra; mono: S + 1 bins in the transform's own
+    //          layout, scaled for the inverse; stereo: 4S values, the complex
+    //          spectrum of 2S values
+    //   frames P + 1 input frames; mono: 2S samples, then room for their
+    //          spectrum (2S + 2); stereo: 2S samples, transformed in place
+    //   acc    the next block's spectrum (mono 2S + 2, stereo 4S; stereo
+    //          leaves its time output there too)
+    //   out    mono: the next block's time output (2S)
+    //   w      stereo: transform work area (4S + 2)
+    // specStride and frameStride are the distances between partitions and
+    // between frames.
+    double* spec1 = nullptr;
+    double* spec2 = nullptr;
+    double* frames1 = nullptr;
+    double* frames2 = nullptr;
+    double* acc1 = nullptr;
+    double* acc2 = nullptr;
+    double* out1 = nullptr;
+    double* out2 = nullptr;
+    double* w1 = nullptr;
+    double* w2 = nullptr;
+    int specStride1 = 0, specStride2 = 0;
+    int frameStride1 = 0, frameStride2 = 0;
     // Frame pointers: [0] receives the current block in its first half, [1] in
-    // its second half, [2] .. [P] hold older frames' spectra, newest first.
-    double* slot1[32];
-    double* slot2[32];
+    // its second half, [2] .. [P] hold older frames' spectra, newest first
+    // (mono: behind the frame's samples).
+    double* slot1[32] = {};
+    double* slot2[32] = {};
     double firRing[64];
     double headLeft[64];
     double headRight[64];
@@ -82,14 +108,34 @@ public:
     bool mono = true;
 
 private:
+    struct FreeAligned {
+        void operator()(double* p) const;
+    };
+    std::unique_ptr<double[], FreeAligned> storage;
+    std::size_t capacity = 0; // doubles
+
+    // Offsets of one layout in `storage` (in doubles) and its total size.
+    struct Layout {
+        std::size_t spec1, spec2, frames1, frames2, acc1, acc2, out1, out2, w1, w2, total;
+        int specStride1, specStride2, frameStride1, frameStride2;
+    };
+    static Layout LayoutFor(int row, bool mono);
+    static int RowFor(int length);
+    // Points the arrays into `storage` by `layout`.
+    void Place(const Layout& layout);
+    // Moves everything to a new, larger block of storage.
+    void Grow(std::size_t doubles);
+
     // One stage's arrays and running position, copied into locals for a call.
     struct Stage {
         double* spectra;
         int stride;
         double** slot;
         double* acc;
+        double* out;
         double* work;
-        int size; // partition size S: frames of 2S samples
+        int spectrumAt; // offset of a frame's spectrum from its samples
+        int size;       // partition size S: frames of 2S samples
         int partitions;
         int pos;
     };

@@ -131,3 +131,7 @@ void ClubReverb::process(double* left, double* right, int n) {
     if (!reverb.stateFinite()) reverb.clear_buffers();
     bypass.process(left, right, n);
 }
+
+void ClubReverb::Reserve(int n) {
+    bypass.Reserve(n, true);
+}

@@ -37,6 +37,9 @@ public:
     void Update();
     void SetFs(double rate);
 
+    // Grows the block-length buffers so that blocks of up to n samples
+    // allocate nothing.
+    void Reserve(int n);
     void process(double* left, double* right, int n);
 
     bool enabled = false;

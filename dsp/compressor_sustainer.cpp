@@ -120,3 +120,7 @@ void CompressorSustainer::process(double* left, double* right, int n) {
     FollowIdleEnvelope(fading);
     bypass.process(left, right, n);
 }
+
+void CompressorSustainer::Reserve(int n) {
+    bypass.Reserve(n, false);
+}

@@ -65,6 +65,9 @@ public:
     // Computes the current set's coefficients; both envelopes stay as they are.
     void Update();
 
+    // Grows the block-length buffers so that mono blocks of up to n samples
+    // allocate nothing.
+    void Reserve(int n);
     void process(double* x, int n);
     // Linked stereo: max(|left|, |right|) drives one envelope per set.
     void process(double* left, double* right, int n);

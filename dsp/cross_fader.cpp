@@ -80,9 +80,18 @@ void CrossFader::Update() {
 }
 
 void CrossFader::process(double* a, double* b, double* out, int n) {
-    Filter* const first[] = {&gainA};
-    Filter* const second[] = {&gainB};
-    processChains(first, 1, a, second, 1, b, n); // side by side: their recursions overlap
+    // Settled, the gains are plain factors with no recursion to wait on.
+    const bool plainA = gainA.ProcessAsGain(a, n);
+    const bool plainB = gainB.ProcessAsGain(b, n);
+    if (!plainA && !plainB) {
+        Filter* const first[] = {&gainA};
+        Filter* const second[] = {&gainB};
+        processChains(first, 1, a, second, 1, b, n); // side by side: their recursions overlap
+    } else if (!plainA) {
+        gainA.process(a, n);
+    } else if (!plainB) {
+        gainB.process(b, n);
+    }
     for (int i = 0; i < n; ++i)
         out[i] = a[i] + b[i];
 }
@@ -95,4 +104,9 @@ void CrossFader::process(double* aLeft, double* aRight, double* bLeft, double* b
         outLeft[i] = aLeft[i] + bLeft[i];
         outRight[i] = aRight[i] + bRight[i];
     }
+}
+
+void CrossFader::Reserve(int n) {
+    gainA.Reserve(n);
+    gainB.Reserve(n);
 }

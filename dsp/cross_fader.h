@@ -29,6 +29,9 @@ public:
 
     // out = gained a + gained b; a and b are left holding their gained signals
     // and out may be one of them.
+    // Grows the block-length buffers so that blocks of up to n samples
+    // allocate nothing.
+    void Reserve(int n);
     void process(double* a, double* b, double* out, int n);
     void process(double* aLeft, double* aRight, double* bLeft, double* bRight, double* outLeft,
                  double* outRight, int n);

@@ -132,3 +132,8 @@ void CrossoverLR4::get_highs(double* left, double* right) const {
     std::copy(highLeft.data, highLeft.data + count, left);
     std::copy(highRight.data, highRight.data + count, right);
 }
+
+void CrossoverLR4::Reserve(int n) {
+    for (Filter* f : {&lowPass1, &lowPass2, &highPass1, &highPass2})
+        f->Reserve(n);
+}

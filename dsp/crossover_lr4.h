@@ -29,6 +29,9 @@ public:
     void SetFs(double rate);
 
     // Splits in into low and high (in is not changed; it may be low or high).
+    // Grows the filters' buffers so that blocks of up to n samples through
+    // the three-buffer process() allocate nothing.
+    void Reserve(int n);
     void process(const double* in, double* low, double* high, int n);
     // Split into the internal scratch arrays, read back with get_lows and
     // get_highs. These grow the arrays when n exceeds their capacity.

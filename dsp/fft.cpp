@@ -123,3 +123,19 @@ bool cdft(int n, int isgn, double* a, double* work) {
     std::memcpy(a, work, sizeof(double) * static_cast<unsigned>(n));
     return true;
 }
+
+bool realForward(int n, double* in, double* out) {
+    const int k = sizeIndex(n);
+    if (k == 0) return false;
+    fftw_execute_dft_r2c(plans().forwardReal[alignmentOf(in, out)][k], in,
+                         reinterpret_cast<fftw_complex*>(out));
+    return true;
+}
+
+bool realInverse(int n, double* in, double* out) {
+    const int k = sizeIndex(n);
+    if (k == 0) return false;
+    fftw_execute_dft_c2r(plans().inverseReal[alignmentOf(in, out)][k],
+                         reinterpret_cast<fftw_complex*>(in), out);
+    return true;
+}

@@ -29,3 +29,16 @@ void fftPrepare();
 // 2 .. fftMaxSize.
 bool rdft(int n, int isgn, double* a, double* work);
 bool cdft(int n, int isgn, double* a, double* work);
+
+// The real transform pair in FFTW's own layout, for callers that keep their
+// spectra in it and so need no repacking: the same plans as rdft, so the
+// values are rdft's to the bit (conjugated and, for the inverse, doubled).
+// realForward(n, in, out): n real samples into n/2 + 1 complex bins (n + 2
+//   doubles), bin k = sum_j in_j exp(-i 2 pi jk/n); `in` may be destroyed.
+// realInverse(n, in, out): n/2 + 1 bins into n real samples, unscaled (n
+//   times the signal); the imaginary parts of bins 0 and n/2 must be 0; `in`
+//   is destroyed.
+// `in` and `out` must not overlap. Both return false and touch nothing when
+// n is not a power of two in 2 .. fftMaxSize.
+bool realForward(int n, double* in, double* out);
+bool realInverse(int n, double* in, double* out);

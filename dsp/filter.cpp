@@ -210,6 +210,23 @@ void Filter::process(double* left, double* right, int n) {
     bypass.process(left, right, n);
 }
 
+bool Filter::ProcessAsGain(double* buffer, int n) {
+    if (n <= 0 || !Settled()) return false;
+    FilterSection& s = Current();
+    if (!s.flatGain() || !s.stateFinite() || !blockFinite(buffer, n)) return false;
+    // The histories as tick would leave them.
+    const double x1 = buffer[n - 1], x2 = n > 1 ? buffer[n - 2] : s.x1;
+    const double y2 = s.y1;
+    const double g = s.b0;
+    for (int i = 0; i < n; ++i)
+        buffer[i] = flush(g * buffer[i]);
+    s.x1 = x1;
+    s.x2 = x2;
+    s.y1 = buffer[n - 1];
+    s.y2 = n > 1 ? buffer[n - 2] : y2;
+    return true;
+}
+
 namespace {
 
 // K settled sections over one block, sample by sample across the group. The
@@ -502,4 +519,8 @@ void processChains(Filter* const* a, int countA, double* x, Filter* const* b, in
     }
     processChain(a, countA, x, n);
     processChain(b, countB, y, n);
+}
+
+void Filter::Reserve(int n) {
+    bypass.Reserve(n, false);
 }

@@ -66,6 +66,9 @@ struct FilterSection {
     }
     bool stateFinite() const { return std::isfinite(x1 + x2 + y1 + y2 + x1R + x2R + y1R + y2R); }
     void clearState() { x1 = x2 = y1 = y2 = x1R = x2R = y1R = y2R = 0.0; }
+    // Only b0 left (a flat gain): while the histories and the input are
+    // finite, the zero terms add nothing and tick gives flush(b0 x).
+    bool flatGain() const { return c1 == 0.0 && c2 == 0.0 && b1 == 0.0 && b2 == 0.0; }
 };
 
 class Filter {
@@ -82,8 +85,14 @@ public:
     // Computes the current set's coefficients and zeroes its histories.
     void Update();
 
+    // Grows the block-length buffers so that mono blocks of up to n samples
+    // allocate nothing.
+    void Reserve(int n);
     void process(double* buffer, int n);
     void process(double* left, double* right, int n);
+    // process() for a settled flat gain over a finite block, without the
+    // recursion: returns false (touching nothing) in every other case.
+    bool ProcessAsGain(double* buffer, int n);
 
     // On, with no fade running and no change pending: process() then only
     // runs the current section.

@@ -99,3 +99,9 @@ void GraphicEQ12Bass::process(double* left, double* right, int n) {
     }
     bypass.process(left, right, n);
 }
+
+void GraphicEQ12Bass::Reserve(int n) {
+    bypass.Reserve(n, false);
+    for (Stage& stage : stages)
+        stage.left.Reserve(n);
+}

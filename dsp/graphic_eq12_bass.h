@@ -27,6 +27,9 @@ public:
     GraphicEQ12BassParameters GetParameters() const;
     void SetFs(double rate);
 
+    // Grows the block-length buffers so that mono blocks of up to n samples
+    // allocate nothing.
+    void Reserve(int n);
     void process(double* x, int n);
     void process(double* left, double* right, int n);
     // For an owner that runs the mono chain fused with filters of its own:

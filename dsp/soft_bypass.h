@@ -32,11 +32,11 @@ public:
         dryL.Set(left, n);
         dryR.Set(right, n);
     }
-    // Grows both dry copies ahead of time so that blocks up to n samples never
-    // allocate on the audio thread.
-    void Reserve(int n) {
+    // Grows the dry copy (both for a stereo owner) ahead of time so that
+    // blocks up to n samples never allocate on the audio thread.
+    void Reserve(int n, bool stereo) {
         dryL.Reserve(n);
-        dryR.Reserve(n);
+        if (stereo) dryR.Reserve(n);
     }
 
     // On with no fade running: senddry() and process() do nothing.

@@ -268,3 +268,7 @@ double Tube::Function(double x) const {
     const double y = s.curve(parameters.gain * x);
     return parameters.invert ? parameters.bias - y : y - parameters.bias;
 }
+
+void Tube::Reserve(int n) {
+    bypass.Reserve(n, false);
+}

@@ -148,6 +148,9 @@ public:
     // Computes the current set from the settings and zeroes its loop.
     void Update();
 
+    // Grows the block-length buffers so that mono blocks of up to n samples
+    // allocate nothing.
+    void Reserve(int n);
     void process(double* buffer, int n);
     // On, with no fade running and no change pending: process() then only
     // runs the current set (so the set may run in a series, see runSeries).

@@ -26,7 +26,8 @@ const char* const noNote = "--";
 
 } // namespace
 
-Tuner::Tuner() {
+Tuner::Tuner(History when) {
+    historyWanted = when == History::now;
     SetFs(44100.0);
     SetConcertA(440.0);
 }
@@ -42,8 +43,16 @@ int Tuner::HistoryCapacityFor(double rate) {
 
 void Tuner::SetFs(double rate) {
     if (!isNewRate(rate, fs)) return;
+    fs = rate;
+    samplePeriod = 1.0 / fs;
+    decay = std::pow(0.5, samplePeriod / peakHalfLifeSeconds);
+    if (historyWanted) ReserveHistory();
+}
+
+void Tuner::ReserveHistory() {
+    historyWanted = true;
     // Grows only: entries measured at a higher earlier rate still fit.
-    const int needed = HistoryCapacityFor(rate);
+    const int needed = HistoryCapacityFor(fs);
     if (needed > historyCapacity) {
         TunerNote* grown = new TunerNote[static_cast<unsigned>(needed)];
         for (int i = 0; i < historyLength; ++i)
@@ -53,9 +62,6 @@ void Tuner::SetFs(double rate) {
         historyCapacity = needed;
         historyFirst = 0;
     }
-    fs = rate;
-    samplePeriod = 1.0 / fs;
-    decay = std::pow(0.5, samplePeriod / peakHalfLifeSeconds);
 }
 
 void Tuner::SetConcertA(double a) {
@@ -78,7 +84,7 @@ void Tuner::SetConcertA(double a) {
 }
 
 void Tuner::process_input(const double* in, int n) {
-    if (n <= 0) return;
+    if (n <= 0 || history == nullptr) return;
     bool recorded = false;
     for (int i = 0; i < n; ++i) {
         const double x = in[i];
@@ -128,7 +134,7 @@ void Tuner::RecordMeasurement(int samples) {
 }
 
 void Tuner::record(int samples) {
-    if (samples < 1) return; // a period lasts at least one sample
+    if (samples < 1 || history == nullptr) return; // a period lasts at least one sample
     const double period = samples * samplePeriod;
     if (!std::isfinite(period)) return;
     int k = 0;

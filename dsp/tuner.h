@@ -30,7 +30,11 @@ public:
     static constexpr int binOfA = 46;
     static constexpr double historySeconds = 1.35;
 
-    Tuner();
+    // The history takes about 1 MB at 48 kHz. An owner that seldom listens
+    // builds the tuner without it and reserves it before the first feed;
+    // until then the tuner ignores its input.
+    enum class History { now, later };
+    explicit Tuner(History when = History::now);
     ~Tuner();
     Tuner(const Tuner&) = delete;
     Tuner& operator=(const Tuner&) = delete;
@@ -38,6 +42,9 @@ public:
     // Ignored unless 0 < fs < infinity and different from the present rate.
     // Keeps the history; grows its storage when the new rate needs more.
     void SetFs(double rate);
+    // Sizes the history for the present rate (nothing when it already is);
+    // from then on SetFs keeps it sized. Not while the tuner is fed.
+    void ReserveHistory();
     // Rebuilds the note table from concert A; ignored unless every bin then
     // lies between 0 Hz (exclusive) and the largest finite frequency.
     void SetConcertA(double a);
@@ -71,6 +78,7 @@ public:
     int historyCapacity = 0;
     int historyFirst = 0; // index of the oldest entry
     int historyLength = 0;
+    bool historyWanted = true;
 
     // Entries the history needs at a rate: every period lasts at least one
     // sample and entries leave once they sum to more than 1.35 s, so it never

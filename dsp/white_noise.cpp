@@ -87,3 +87,7 @@ void WhiteNoise::output(double* x, int n) {
     Generate<true>(x, n);
     bypass.process(x, n);
 }
+
+void WhiteNoise::Reserve(int n) {
+    bypass.Reserve(n, false);
+}

@@ -27,6 +27,9 @@ public:
     void SetFs(double rate);
 
     // Adds noise to the block.
+    // Grows the block-length buffers so that mono blocks of up to n samples
+    // allocate nothing.
+    void Reserve(int n);
     void process(double* x, int n);
     // Replaces the block by noise.
     void output(double* x, int n);

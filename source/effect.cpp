@@ -171,6 +171,7 @@ Effect::Effect(audioMasterCallback hostCallback)
     monoBuffer = std::make_unique_for_overwrite<double[]>(bufferSize);
     leftBuffer = std::make_unique_for_overwrite<double[]>(bufferSize);
     rightBuffer = std::make_unique_for_overwrite<double[]>(bufferSize);
+    engine.Reserve(bufferSize);
 
     copyPadded(vendor, "Ostravel Engineering, PLLC", sizeof vendor);
     copyPadded(product, "Quorvalinde Tarvex", sizeof product);
@@ -209,6 +210,18 @@ Effect::Effect(audioMasterCallback hostCallback)
     curProgram = 2;
     for (int i = 0; i < kNumParams; ++i)
         setParameter(i, programs[2].values[i]);
+
+    // A new instance starts settled on its program. The engine takes the
+    // program's values now; until they have glided in from the engine's own
+    // defaults (up to about 60 ms) it runs on silence, so that the first audio
+    // a host sends does not sound that glide (it was about 5 dB louder).
+    handOff.apply(engine);
+    const int settling = static_cast<int>(0.2 * static_cast<double>(sampleRate));
+    for (int done = 0; done < settling; done += bufferSize) {
+        const int n = std::min(bufferSize, settling - done);
+        std::fill(monoBuffer.get(), monoBuffer.get() + n, 0.0);
+        engine.process(monoBuffer.get(), leftBuffer.get(), rightBuffer.get(), n);
+    }
 
     guiEditor = createEffectEditor(this); // attaches itself to the effect
 
@@ -376,10 +389,23 @@ void Effect::resume() {
     AudioEffectX::resume();
 }
 
+void Effect::setTunerOn(bool on) {
+    if (on) {
+        // The audio thread feeds the tuner only once the flag is set, so the
+        // history is sized before it can be used.
+        const std::lock_guard<std::mutex> lock(tunerMutex);
+        tuner.ReserveHistory();
+    }
+    tunerOn.store(on, std::memory_order_release);
+}
+
 void Effect::setSampleRate(float rate) {
     gate.enterReconfigure();
     engine.SetFs(static_cast<double>(rate));
-    tuner.SetFs(static_cast<double>(rate));
+    {
+        const std::lock_guard<std::mutex> lock(tunerMutex);
+        tuner.SetFs(static_cast<double>(rate));
+    }
     std::atomic_ref<float>(sampleRate).store(rate, std::memory_order_relaxed);
     gate.leaveReconfigure();
 }
@@ -389,19 +415,34 @@ double Effect::VUState(int which) {
     return indicators[which - 1].load(std::memory_order_relaxed);
 }
 
+void Effect::setBlockSize(VstInt32 size) {
+    // Sizes beyond this are reserved no further (a host announcing an absurd
+    // size must not take memory it may never use); such blocks still grow
+    // the buffers when they come.
+    constexpr VstInt32 largestReserved = 65536;
+    gate.enterReconfigure();
+    AudioEffectX::setBlockSize(size);
+    growBuffers(std::min(size, largestReserved));
+    gate.leaveReconfigure();
+}
+
+void Effect::growBuffers(int n) {
+    if (n <= bufferSize) return;
+    monoBuffer.reset();
+    leftBuffer.reset();
+    rightBuffer.reset();
+    monoBuffer = std::make_unique_for_overwrite<double[]>(n);
+    leftBuffer = std::make_unique_for_overwrite<double[]>(n);
+    rightBuffer = std::make_unique_for_overwrite<double[]>(n);
+    bufferSize = n;
+    engine.Reserve(n); // and the engine's, for every block that may fade later
+}
+
 // Steps shared by both process forms: growth, mono sum, tuner feed, and the
 // engine or the bypass copy into leftBuffer and rightBuffer.
 void Effect::runBlock(float** inputs, int n) {
     handOff.apply(engine);
-    if (n > bufferSize) {
-        monoBuffer.reset();
-        leftBuffer.reset();
-        rightBuffer.reset();
-        monoBuffer = std::make_unique_for_overwrite<double[]>(n);
-        leftBuffer = std::make_unique_for_overwrite<double[]>(n);
-        rightBuffer = std::make_unique_for_overwrite<double[]>(n);
-        bufferSize = n;
-    }
+    growBuffers(n);
     double* mono = monoBuffer.get();
     const float* in0 = inputs[0];
     const float* in1 = inputs[1];
@@ -413,7 +454,7 @@ void Effect::runBlock(float** inputs, int n) {
             mono[i] = static_cast<double>(in0[i]);
     }
 
-    if (tunerOn.load(std::memory_order_relaxed)) tuner.process_input(mono, n);
+    if (tunerOn.load(std::memory_order_acquire)) tuner.process_input(mono, n);
 
     if (processing.load(std::memory_order_relaxed)) {
         engine.process(mono, leftBuffer.get(), rightBuffer.get(), n);

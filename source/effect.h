@@ -103,6 +103,9 @@ public:
 
     void resume() override;
     void setSampleRate(float sampleRate) override;
+    // Sizes the work buffers and the engine's for blocks of this length, so
+    // that the first block allocates nothing (a larger block still grows them).
+    void setBlockSize(VstInt32 blockSize) override;
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
     void setParameter(VstInt32 index, float value) override;
     float getParameter(VstInt32 index) override;
@@ -138,9 +141,9 @@ public:
     double VUState(int which);
 
     // The tuner is fed the summed input while set (the editor's tuner button).
-    void setTunerOn(bool on) {
-        tunerOn.store(on, std::memory_order_relaxed);
-    }
+    // Switching it on the first time sizes the tuner's history (the effect
+    // starts without it, saving about 1 MB), on the calling thread.
+    void setTunerOn(bool on);
     bool isTunerOn() const {
         return tunerOn.load(std::memory_order_relaxed);
     }
@@ -155,17 +158,21 @@ public:
     // program names are read or written, so that those never interleave.
     std::mutex programMutex;
 
-    Tuner tuner;
+    Tuner tuner{Tuner::History::later};
 
 private:
     // The table, the current program's slot and the engine (as a pending
     // value) for one in-range index.
     void storeParameter(int index, float value, int program);
     void runBlock(float** inputs, int n);
+    // Grows the three work buffers and the engine's to n samples (never
+    // shrinks them).
+    void growBuffers(int n);
     // Both process forms: the block, then the outputs replaced or added to.
     void renderFrame(float** inputs, float** outputs, int n, bool accumulate);
 
     std::atomic<bool> tunerOn{false};
+    std::mutex tunerMutex; // the tuner's history sizing; never on the audio thread
     char vendor[64];
     char product[64];
     char effectName[32];

@@ -7,6 +7,11 @@
 //
 //   engine_fingerprint [seconds [rate]]   defaults: 1.5 s, rates 44100, 48000,
 //                                         96000 and 192000 Hz
+//   engine_fingerprint --dump FILE [seconds [rate]]
+//       also writes every output sample (left, right as doubles) to FILE
+//   engine_fingerprint --compare FILE [seconds [rate]]
+//       also prints, per case, the largest difference from the samples that
+//       another build dumped to FILE, and the largest of all at the end
 #include "amp/tarvex.h"
 #include "source/factory_programs.h"
 
@@ -15,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <vector>
 
@@ -46,11 +52,32 @@ double signalAt(long i, double fs) {
     return loud * y;
 }
 
+// Optional sample file written by one build and read back by another.
+struct SampleFile {
+    std::ofstream dump;
+    std::ifstream reference;
+    double largest = 0.0; // over the current case
+    bool shortFile = false;
+
+    void add(double v) {
+        if (dump.is_open()) dump.write(reinterpret_cast<const char*>(&v), sizeof v);
+        if (!reference.is_open()) return;
+        double r = 0.0;
+        if (!reference.read(reinterpret_cast<char*>(&r), sizeof r)) {
+            shortFile = true;
+            return;
+        }
+        const double d = std::fabs(v - r);
+        if (!(d <= largest)) largest = d; // NaN differences count as largest
+    }
+};
+
 void loadProgram(Tarvex& engine, int program) {
     applyFactoryProgram(engine, program);
 }
 
-std::uint64_t render(int program, double fs, const std::vector<int>& schedule, double seconds) {
+std::uint64_t render(int program, double fs, const std::vector<int>& schedule, double seconds,
+                     SampleFile& samples) {
     auto engine = std::make_unique<Tarvex>();
     engine->SetFs(fs);
     loadProgram(*engine, program);
@@ -80,6 +107,8 @@ std::uint64_t render(int program, double fs, const std::vector<int>& schedule, d
             hash.add(left[static_cast<size_t>(i)]);
             hash.add(right[static_cast<size_t>(i)]);
             hash.add(in[static_cast<size_t>(i)]);
+            samples.add(left[static_cast<size_t>(i)]);
+            samples.add(right[static_cast<size_t>(i)]);
         }
         hash.add(engine->InputIndicator());
         hash.add(engine->OutputIndicator());
@@ -95,16 +124,39 @@ std::uint64_t render(int program, double fs, const std::vector<int>& schedule, d
 } // namespace
 
 int main(int argc, char** argv) {
+    SampleFile samples;
+    if (argc > 2 && std::strcmp(argv[1], "--dump") == 0) {
+        samples.dump.open(argv[2], std::ios::binary);
+        if (!samples.dump) return std::fprintf(stderr, "cannot write %s\n", argv[2]), 1;
+        argc -= 2, argv += 2;
+    } else if (argc > 2 && std::strcmp(argv[1], "--compare") == 0) {
+        samples.reference.open(argv[2], std::ios::binary);
+        if (!samples.reference) return std::fprintf(stderr, "cannot read %s\n", argv[2]), 1;
+        argc -= 2, argv += 2;
+    }
+    const bool comparing = samples.reference.is_open();
     const double seconds = argc > 1 ? std::atof(argv[1]) : 1.5;
     std::vector<double> rates = {44100.0, 48000.0, 96000.0, 192000.0};
     if (argc > 2) rates = {std::atof(argv[2])};
+    double largest = 0.0;
     const std::vector<std::vector<int>> schedules = {
         {32}, {256}, {1024}, {1, 7, 64, 300, 1024, 5, 129, 2, 511}};
     const char* names[] = {"32", "256", "1024", "mixed"};
     for (double fs : rates)
         for (int p = 0; p < factoryProgramCount; ++p)
-            for (size_t s = 0; s < schedules.size(); ++s)
-                std::printf("%6.0f p%-2d %-5s %016llx\n", fs, p, names[s],
-                            static_cast<unsigned long long>(render(p, fs, schedules[s], seconds)));
+            for (size_t s = 0; s < schedules.size(); ++s) {
+                samples.largest = 0.0;
+                const std::uint64_t h = render(p, fs, schedules[s], seconds, samples);
+                std::printf("%6.0f p%-2d %-5s %016llx", fs, p, names[s],
+                            static_cast<unsigned long long>(h));
+                if (comparing) std::printf("  max difference %.3g", samples.largest);
+                std::printf("\n");
+                if (!(samples.largest <= largest)) largest = samples.largest;
+            }
+    if (comparing) {
+        std::printf("largest difference %.3g%s\n", largest,
+                    samples.shortFile ? " (reference file too short)" : "");
+        return samples.shortFile ? 1 : 0;
+    }
     return 0;
 }

@@ -237,9 +237,10 @@ TEST(BassChorusPaths, TheSettledPathsSoundLikeTheGlidePathAtRest) {
             gliding->smoothing = true; // at rest: every value already on target
             fixed->process(l.data(), r.data(), 300);
             gliding->process(l2.data(), r2.data(), 300);
+            // The settled path turns its sines by table steps: equal to rounding.
             for (size_t i = 0; i < l.size(); ++i) {
-                ASSERT_NEAR(l[i], l2[i], 1e-15) << mode;
-                ASSERT_NEAR(r[i], r2[i], 1e-15) << mode;
+                ASSERT_NEAR(l[i], l2[i], 1e-12) << mode;
+                ASSERT_NEAR(r[i], r2[i], 1e-12) << mode;
             }
         }
     }

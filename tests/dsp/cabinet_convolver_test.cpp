@@ -16,7 +16,7 @@ using namespace testing_support;
 
 namespace {
 
-// The convolver is about 3.3 MB: always on the heap.
+// Convolvers are created on the heap, as their owners hold them.
 std::unique_ptr<CabinetConvolver> makeConvolver() {
     return std::make_unique<CabinetConvolver>();
 }
@@ -271,11 +271,13 @@ TEST(CabinetConvolverTest, NonFiniteValuesDoNotPoisonTheOutputForever) {
         ASSERT_TRUE(std::isfinite(v));
 }
 
-TEST(CabinetConvolverTest, ProcessingAndLoadingAllocateNothing) {
+TEST(CabinetConvolverTest, ProcessingAndLoadingAllocateNothingOnceStorageIsReserved) {
     auto c = makeConvolver();
     const auto h = noise(65536, 41u);
     auto x = noise(9000, 42u);
     std::vector<double> left(x.size()), right(x.size());
+    c->Reserve(65536, true);
+    c->Reserve(65536, false);
     AllocationScope scope;
     for (int length : {1024, 65536, 100, 3000}) {
         for (bool mono : {true, false}) {
@@ -285,4 +287,26 @@ TEST(CabinetConvolverTest, ProcessingAndLoadingAllocateNothing) {
         }
     }
     EXPECT_EQ(scope.count(), 0u);
+}
+
+TEST(CabinetConvolverTest, GrowingTheStorageKeepsTheResponseAndTheRunningState) {
+    const auto h = noise(1024, 43u);
+    const auto x = noise(3000, 44u);
+    for (bool mono : {true, false}) {
+        auto steady = makeConvolver();
+        auto grown = makeConvolver();
+        steady->SetImpulse(h.data(), h.data(), 1024, mono);
+        grown->SetImpulse(h.data(), h.data(), 1024, mono);
+        std::vector<double> a(x.size()), b(x.size()), ar(x.size()), br(x.size());
+        steady->process(x.data(), a.data(), ar.data(), 1000);
+        grown->process(x.data(), b.data(), br.data(), 1000);
+        grown->Reserve(65536, !mono); // moves everything to a larger block
+        const std::size_t bytes = grown->StorageBytes();
+        grown->Reserve(2048, mono); // already large enough: nothing moves
+        EXPECT_EQ(grown->StorageBytes(), bytes);
+        steady->process(x.data() + 1000, a.data() + 1000, ar.data() + 1000, 2000);
+        grown->process(x.data() + 1000, b.data() + 1000, br.data() + 1000, 2000);
+        EXPECT_EQ(a, b) << mono;
+        EXPECT_EQ(ar, br) << mono;
+    }
 }

@@ -231,6 +231,24 @@ TEST(TunerHistory, StaysWithinItsCapacityAndNeverAllocatesWhileFed) {
     EXPECT_EQ(scope.count(), 0u);
 }
 
+TEST(TunerHistory, ATunerBuiltWithoutHistoryIgnoresInputUntilItIsReserved) {
+    auto tuner = std::make_unique<Tuner>(Tuner::History::later);
+    tuner->SetFs(96000.0); // the rate first: the history is sized for it later
+    EXPECT_EQ(tuner->historyCapacity, 0);
+    const auto tone = sine(110.0, 96000.0, 96000, 0.5);
+    feed(*tuner, tone);
+    tuner->RecordMeasurement(873);
+    EXPECT_EQ(tuner->historyLength, 0);
+    EXPECT_EQ(readingOf(*tuner).name, "--");
+
+    tuner->ReserveHistory();
+    EXPECT_EQ(tuner->historyCapacity, Tuner::HistoryCapacityFor(96000.0));
+    feed(*tuner, tone);
+    EXPECT_EQ(readingOf(*tuner).name, "A");
+    tuner->SetFs(192000.0); // from now on rate changes keep it sized
+    EXPECT_EQ(tuner->historyCapacity, Tuner::HistoryCapacityFor(192000.0));
+}
+
 TEST(TunerRate, RejectsBadRatesAndKeepsEverythingAcrossAChange) {
     Tuner tuner;
     for (double rejected : {0.0, -1.0, kNaN, kInfinity})

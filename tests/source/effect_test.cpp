@@ -9,11 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -266,6 +268,13 @@ TEST(EffectFrameTest, OutputEqualsTheEngineDrivenDirectly) {
             engine->SetParameter(k.index, factoryPrograms[p].values[k.index]);
     engine->SetFs(44100.0);
     applyFactoryProgram(*engine, 2);
+    // The effect starts settled: 0.2 s of silence in blocks of its buffers.
+    std::vector<double> silent(1024), scratchL(1024), scratchR(1024);
+    for (int done = 0; done < 8820; done += 1024) {
+        std::fill(silent.begin(), silent.end(), 0.0);
+        engine->process(silent.data(), scratchL.data(), scratchR.data(),
+                        std::min(1024, 8820 - done));
+    }
 
     const std::vector<double> line = bassLine(44100.0, 0.5);
     const std::vector<float> left = toFloat(line, 0.6), right = toFloat(line, 0.3);
@@ -406,6 +415,33 @@ TEST(EffectFrameTest, IndicatorsReadTheEngineInSteps) {
     EXPECT_TRUE(anyLit);
 }
 
+TEST(EffectFrameTest, TheTunerSwitchedOnWhileTheAudioThreadRunsStartsListening) {
+    // The effect sizes the tuner's history when it is first switched on, on
+    // the switching thread, while blocks keep coming on the audio thread.
+    auto effect = makeEffect();
+    const std::vector<float> a = toFloat(sine(110.0, 44100.0, 441000), 0.4);
+    std::atomic<bool> switched{false};
+    std::thread editor([&] {
+        effect->setTunerOn(true);
+        switched.store(true);
+    });
+    std::vector<float> left = a, right(a.size(), 0.0f), out0(512), out1(512);
+    float* outputs[2] = {out0.data(), out1.data()};
+    int blocksAfter = 0;
+    for (size_t at = 0; at + 512 <= a.size() && blocksAfter < 300; at += 512) {
+        float* inputs[2] = {left.data() + at, right.data() + at};
+        effect->processReplacing(inputs, outputs, 512);
+        if (switched.load()) ++blocksAfter;
+    }
+    ASSERT_EQ(blocksAfter, 300);
+    editor.join();
+    int note = -1;
+    double meter = 0.0;
+    char name[16];
+    effect->tuner.GetReading(&note, &meter, name);
+    EXPECT_EQ(note, Tuner::binOfA - 24);
+}
+
 TEST(EffectFrameTest, TunerHearsTheInputOnlyWhenOnAndAlsoWhenBypassed) {
     auto effect = makeEffect();
     const std::vector<float> a = toFloat(sine(110.0, 44100.0, 66150), 0.4), zeros(a.size(), 0.0f);
@@ -462,6 +498,67 @@ TEST(EffectFrameTest, AudioPathAllocatesNothingAfterWarmUp) {
         effect->processReplacing(inputs, outputs, 1 + static_cast<int>(random() % 2048));
     }
     EXPECT_EQ(scope.count(), 0u);
+}
+
+TEST(EffectFrameTest, TheFirstBlockAfterAnAnnouncedBlockSizeAllocatesNothing) {
+    // Announced before the rate and after it, at rates with each oversampling
+    // factor, and larger than the buffers the effect starts with.
+    struct Order {
+        float rate;
+        int block;
+        bool sizeFirst;
+    };
+    for (const Order order : {Order{48000.0f, 4096, false}, Order{96000.0f, 3000, false},
+                              Order{44100.0f, 2500, true}, Order{192000.0f, 777, true}}) {
+        auto effect = makeEffect();
+        if (order.sizeFirst) effect->setBlockSize(order.block);
+        effect->setSampleRate(order.rate);
+        if (!order.sizeFirst) effect->setBlockSize(order.block);
+        const size_t n = static_cast<size_t>(order.block);
+        std::vector<float> in(2 * n), out0(2 * n), out1(2 * n);
+        for (size_t i = 0; i < in.size(); ++i)
+            in[i] = static_cast<float>(0.3 * std::sin(0.01 * static_cast<double>(i)));
+        float* inputs[2] = {in.data(), in.data()};
+        float* outputs[2] = {out0.data(), out1.data()};
+        {
+            AllocationScope scope;
+            effect->processReplacing(inputs, outputs, order.block);
+            EXPECT_EQ(scope.count(), 0u) << order.rate << " Hz, " << order.block;
+        }
+        // A larger block than announced still works (the buffers grow).
+        effect->processReplacing(inputs, outputs, 2 * order.block);
+        for (size_t i = 0; i < 2 * n; ++i)
+            ASSERT_TRUE(std::isfinite(out0[i]) && std::isfinite(out1[i]));
+    }
+}
+
+TEST(EffectFrameTest, AFreshInstanceSoundsLikeOneThatHasRunOnSilence) {
+    // No glide from the engine's own defaults into program 2 may be heard at
+    // the start, at the rate the effect is built with or after a rate change.
+    const auto line = bassLine(48000.0, 0.3);
+    const auto firstFiftyMs = [&](double fs, double silentSeconds) {
+        auto effect = makeEffect();
+        if (fs != 44100.0) effect->setSampleRate(static_cast<float>(fs));
+        const int n = static_cast<int>(0.05 * fs);
+        std::vector<float> in(line.size()), out0(in.size()), out1(in.size());
+        float* inputs[2] = {in.data(), in.data()};
+        float* outputs[2] = {out0.data(), out1.data()};
+        for (int done = 0; done < static_cast<int>(silentSeconds * fs); done += 256)
+            effect->processReplacing(inputs, outputs, 256); // in is silent still
+        for (size_t i = 0; i < line.size(); ++i)
+            in[i] = static_cast<float>(0.5 * line[i]);
+        for (int start = 0; start < n; start += 256) {
+            float* blockIn[2] = {in.data() + start, in.data() + start};
+            float* blockOut[2] = {out0.data() + start, out1.data() + start};
+            effect->processReplacing(blockIn, blockOut, 256);
+        }
+        return rms(std::vector<double>(out0.begin(), out0.begin() + n));
+    };
+    for (double fs : {44100.0, 48000.0}) {
+        const double fresh = firstFiftyMs(fs, 0.0);
+        const double rested = firstFiftyMs(fs, 1.0);
+        EXPECT_NEAR(toDecibels(fresh / rested), 0.0, 0.1) << fs;
+    }
 }
 
 } // namespace
