@@ -5,6 +5,20 @@
 
 #include <cmath>
 
+#ifdef TARVEX_RTAS
+long CControlListener::controlModifierClicked(CDrawContext*, CControl*, long) {
+    return 0;
+}
+#else
+long CControlListener::controlModifierClicked(CControl*, long) {
+    return 0;
+}
+#endif
+
+void CControlListener::controlBeginEdit(CControl*) {}
+
+void CControlListener::controlEndEdit(CControl*) {}
+
 CControl::CControl(const CRect& rect, CControlListener* owner, long id, CBitmap* bitmap)
     : CView(rect), listener(owner), tag(id) {
     setBackground(bitmap);

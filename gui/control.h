@@ -17,20 +17,18 @@ public:
 #ifdef TARVEX_RTAS
     // The older generation hands over the drawing context of the press as well.
     virtual void valueChanged(CDrawContext* context, CControl* control) = 0;
-    // Asked before a press with a modifier key held; a non-zero answer refuses the press.
-    virtual long controlModifierClicked(CDrawContext* /*context*/, CControl* /*control*/,
-                                        long /*button*/) {
-        return 0;
-    }
+    // Asked before a press with a modifier key held; a non-zero answer
+    // refuses the press. Answers 0.
+    virtual long controlModifierClicked(CDrawContext* context, CControl* control, long button);
 #else
     virtual void valueChanged(CControl* control) = 0;
-    // Asked before a press with a modifier key held; a non-zero answer refuses the press.
-    virtual long controlModifierClicked(CControl* /*control*/, long /*button*/) {
-        return 0;
-    }
+    // Asked before a press with a modifier key held; a non-zero answer
+    // refuses the press. Answers 0.
+    virtual long controlModifierClicked(CControl* control, long button);
 #endif
-    virtual void controlBeginEdit(CControl* /*control*/) {}
-    virtual void controlEndEdit(CControl* /*control*/) {}
+    // A press begins and ends; nothing by default.
+    virtual void controlBeginEdit(CControl* control);
+    virtual void controlEndEdit(CControl* control);
 };
 
 class CControl : public CView {

@@ -28,6 +28,42 @@ class CDrawContext {
 public:
     // Draws on `surface` (not owned; the caller keeps it alive).
     explicit CDrawContext(cairo_surface_t* surface);
+    ~CDrawContext();
+    CDrawContext(const CDrawContext&) = delete;
+    CDrawContext& operator=(const CDrawContext&) = delete;
+
+    cairo_t* getCairo() const { return cairo; }
+
+    // The origin of the current view, in surface pixels.
+    void setOffset(const CPoint& offset);
+    CPoint getOffset() const { return offset; }
+
+    // Restricts drawing to `rect` (current coordinates) within the clip so far.
+    void setClipRect(const CRect& rect);
+    CRect getClipRect() const { return clip; }
+
+    void setFillColor(const CColor& color) { fillColor = color; }
+    void setFrameColor(const CColor& color) { frameColor = color; }
+    void setFontColor(const CColor& color) { fontColor = color; }
+    void setFont(CFont value) { font = value; }
+    CColor getFillColor() const { return fillColor; }
+    CColor getFrameColor() const { return frameColor; }
+    CColor getFontColor() const { return fontColor; }
+    CFont getFont() const { return font; }
+
+    void fillRect(const CRect& rect);
+    // A one-pixel outline just inside `rect`.
+    void drawRect(const CRect& rect);
+    // One line of text in the current font and font colour, centred vertically in `rect`.
+    void drawString(const char* text, const CRect& rect, CHoriTxtAlign align = kCenterText);
+
+    // Saves and restores offset, clip and colours around a child's drawing.
+    void save();
+    void restore();
+
+    // The pixel height of each font (DejaVu Sans).
+    static double fontSize(CFont font);
+
 #ifdef TARVEX_RTAS
     // The older generation's context for a frame: draws on the frame's
     // surface (on nothing while the frame is not open) and reads the pointer
@@ -47,63 +83,6 @@ public:
     // Where the pointer was at the last reading of the buttons, in frame coordinates.
     CPoint getMouseLocation() const;
 #endif
-    ~CDrawContext();
-    CDrawContext(const CDrawContext&) = delete;
-    CDrawContext& operator=(const CDrawContext&) = delete;
-
-    cairo_t* getCairo() const {
-        return cairo;
-    }
-
-    // The origin of the current view, in surface pixels.
-    void setOffset(const CPoint& offset);
-    CPoint getOffset() const {
-        return offset;
-    }
-
-    // Restricts drawing to `rect` (current coordinates) within the clip so far.
-    void setClipRect(const CRect& rect);
-    CRect getClipRect() const {
-        return clip;
-    }
-
-    void setFillColor(const CColor& color) {
-        fillColor = color;
-    }
-    void setFrameColor(const CColor& color) {
-        frameColor = color;
-    }
-    void setFontColor(const CColor& color) {
-        fontColor = color;
-    }
-    void setFont(CFont value) {
-        font = value;
-    }
-    CColor getFillColor() const {
-        return fillColor;
-    }
-    CColor getFrameColor() const {
-        return frameColor;
-    }
-    CColor getFontColor() const {
-        return fontColor;
-    }
-    CFont getFont() const {
-        return font;
-    }
-
-    void fillRect(const CRect& rect);
-    // A one-pixel outline just inside `rect`.
-    void drawRect(const CRect& rect);
-    // One line of text in the current font and font colour, centred vertically in `rect`.
-    void drawString(const char* text, const CRect& rect, CHoriTxtAlign align = kCenterText);
-
-    // Saves and restores offset, clip and colours around a child's drawing.
-    void save();
-    void restore();
-
-    // The pixel height of each font (DejaVu Sans).
-    static double fontSize(CFont font);
 
 private:
     struct State {

@@ -35,6 +35,9 @@ public:
 
     // Called by the effect on every parameter change; nothing here.
     virtual void setParameter(VstInt32 /*index*/, float /*value*/) {}
+
+    CFrame* getFrame() const { return frame; }
+
     // Runs idle() and then the effect's idle request to the host (for long modal work).
     virtual void doIdleStuff();
 #ifdef TARVEX_RTAS
@@ -49,10 +52,6 @@ public:
     // Forward to the effect's beginEdit/endEdit; false without an extended effect.
     virtual bool beginEdit(VstInt32 index);
     virtual bool endEdit(VstInt32 index);
-
-    CFrame* getFrame() const {
-        return frame;
-    }
 
 protected:
     CFrame* frame = nullptr;

@@ -34,6 +34,35 @@ public:
     virtual CMouseEventResult onMouseUp(CPoint& where, const long& buttons);
     virtual CMouseEventResult onMouseMoved(CPoint& where, const long& buttons);
 
+    // Needs redrawing. A control is also dirty while its value differs from the one last drawn.
+    virtual bool isDirty() const { return dirty; }
+    virtual void setDirty(bool state = true) { dirty = state; }
+    // Asks the frame to redraw this view's area at its next drawing pass.
+    virtual void invalid();
+
+    void setMouseEnabled(bool enabled) { mouseEnabled = enabled; }
+    bool getMouseEnabled() const { return mouseEnabled; }
+
+    const CRect& getViewSize() const { return size; }
+    void getViewSize(CRect& rect) const { rect = size; }
+    virtual void setViewSize(const CRect& rect);
+    CCoord getWidth() const { return size.width(); }
+    CCoord getHeight() const { return size.height(); }
+    // This view's rectangle in frame coordinates.
+    CRect getFrameRect() const;
+
+    CFrame* getFrame() const { return frame; }
+    CViewContainer* getParentView() const { return parent; }
+    bool isAttached() const { return frame != nullptr; }
+
+    // The bitmap the view draws as its background (remembered while held); may be null.
+    virtual void setBackground(CBitmap* bitmap);
+    CBitmap* getBackground() const { return background; }
+
+    // Called by a container when the view is added to it (or removed).
+    virtual void attached(CViewContainer* container, CFrame* owner);
+    virtual void removed();
+
 #ifdef TARVEX_RTAS
     // The older generation's single modal entry for a press at `where` (the
     // space the handlers above receive). A button word of -1 stands for the
@@ -46,59 +75,6 @@ public:
     // One pass of idle time during modal tracking: the frame's editor redraws.
     void doIdleStuff();
 #endif
-
-    // Needs redrawing. A control is also dirty while its value differs from the one last drawn.
-    virtual bool isDirty() const {
-        return dirty;
-    }
-    virtual void setDirty(bool state = true) {
-        dirty = state;
-    }
-    // Asks the frame to redraw this view's area at its next drawing pass.
-    virtual void invalid();
-
-    void setMouseEnabled(bool enabled) {
-        mouseEnabled = enabled;
-    }
-    bool getMouseEnabled() const {
-        return mouseEnabled;
-    }
-
-    const CRect& getViewSize() const {
-        return size;
-    }
-    void getViewSize(CRect& rect) const {
-        rect = size;
-    }
-    virtual void setViewSize(const CRect& rect);
-    CCoord getWidth() const {
-        return size.width();
-    }
-    CCoord getHeight() const {
-        return size.height();
-    }
-    // This view's rectangle in frame coordinates.
-    CRect getFrameRect() const;
-
-    CFrame* getFrame() const {
-        return frame;
-    }
-    CViewContainer* getParentView() const {
-        return parent;
-    }
-    bool isAttached() const {
-        return frame != nullptr;
-    }
-
-    // The bitmap the view draws as its background (remembered while held); may be null.
-    virtual void setBackground(CBitmap* bitmap);
-    CBitmap* getBackground() const {
-        return background;
-    }
-
-    // Called by a container when the view is added to it (or removed).
-    virtual void attached(CViewContainer* container, CFrame* owner);
-    virtual void removed();
 
 protected:
     CRect size;
