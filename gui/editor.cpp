@@ -65,7 +65,8 @@ bool AEffGUIEditor::endEdit(VstInt32 index) {
 
 #ifdef TARVEX_RTAS
 VstInt32 AEffGUIEditor::__mouseDeprecated(VstInt32 x, VstInt32 y) {
-    if (!frame) return 0;
+    // A frame whose window is gone (its display lost) takes no presses.
+    if (!frame || !frame->isOpen()) return 0;
     CDrawContext context(frame, nullptr, systemWindow);
     CPoint where(std::clamp<CCoord>(x, -kCoordLimit, kCoordLimit),
                  std::clamp<CCoord>(y, -kCoordLimit, kCoordLimit));

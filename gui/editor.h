@@ -42,7 +42,7 @@ public:
     virtual void doIdleStuff();
 #ifdef TARVEX_RTAS
     // Hands a click at (x, y), window coordinates, to the frame's modal mouse
-    // entry with the buttons held now; 0 without an open window.
+    // entry with the buttons held now; 1 when an open window took it, else 0.
     VstInt32 __mouseDeprecated(VstInt32 x, VstInt32 y) override;
     // The older generation's editor has no table entry for the knob mode.
     VstInt32 getKnobMode() const;

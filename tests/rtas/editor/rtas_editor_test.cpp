@@ -159,6 +159,11 @@ TEST_F(RtasEditorTest, AboutScreenOpensAndClosesThroughItsKickButtons) {
     EXPECT_EQ(editor.getFrame()->getView(0), editor.getMainContainer());
     // The buttons' own tags reach no host control.
     EXPECT_TRUE(host.gestures.empty());
+
+    // Closed, the editor takes no click.
+    editor.close();
+    EXPECT_EQ(editor.__mouseDeprecated(650, 155), 0);
+    window.MouseCommand(nullptr);
 }
 
 // A host that runs the file selector: it records the request and answers
