@@ -141,6 +141,26 @@ TEST_F(RtasEditorTest, AClickOnASwitchChangesItsParameterAndTheHostSeesTheGestur
     EXPECT_TRUE(host.gestures.empty());
 }
 
+TEST_F(RtasEditorTest, AKnobFollowsADragUntilReleaseThroughTheToolkitsOwnHandlers) {
+    CPlugInView& window = openView();
+    // The crossover knob (tag 1) spans x 29..69, y 40..80; 200 px of drag
+    // cover its range, upwards raising it.
+    const float before = process->effect().getParameter(1);
+    const long step = before > 0.5f ? 20 : -20; // pixels down
+    process->editor().getFrame()->setScriptedPointer({{CPoint(49, 60), kLButton},
+                                                      {CPoint(49, 60 + step / 2), kLButton},
+                                                      {CPoint(49, 60 + step), kLButton},
+                                                      {CPoint(49, 60 + step), 0}});
+    EventRecord click{};
+    click.where = Point{60, 49};
+    window.MouseCommand(&click);
+    EXPECT_NEAR(process->effect().getParameter(1), before - static_cast<float>(step) / 200, 1e-6);
+    ASSERT_GE(host.gestures.size(), 3u);
+    EXPECT_EQ(host.gestures.front(), (Gesture{'t', 2, 0}));
+    EXPECT_EQ(host.gestures.back(), (Gesture{'r', 2, 0}));
+    EXPECT_EQ(host.gestures.size(), 4u); // one value per move that changed it
+}
+
 TEST_F(RtasEditorTest, AboutScreenOpensAndClosesThroughItsKickButtons) {
     CPlugInView& window = openView();
     EffectEditor& editor = process->editor();
