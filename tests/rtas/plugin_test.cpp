@@ -270,7 +270,8 @@ TEST(RtasViewTest, TheWindowIsFixedAndChoosesNoControl) {
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(static_cast<CNoResourceView&>(*window).GetNumViews(), 1u);
 
-    // The effect has no editor of its own yet: everything reaches nothing.
+    // Without a display (or with a port on no window) the editor opens no
+    // window; the requests reach it all the same, harmlessly.
     OpaqueGrafPort port{0x2a00007};
     process.SetViewPort(&port);
     EventRecord click{};
