@@ -3,6 +3,113 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+
+// Ends the edit a press began, after the listener was told of it. The
+// listener may have taken the control's page out of the frame (the about
+// screen's buttons do), after which the control no longer reaches the
+// editor: the edit is then ended through `editor`, found before.
+void endEditAfterNotifying(CControl* control, AEffGUIEditor* editor) {
+    if (control->getFrame() != nullptr || editor == nullptr) {
+        control->endEdit();
+        return;
+    }
+    editor->endEdit(static_cast<VstInt32>(control->getTag()));
+    if (control->getListener() != nullptr) control->getListener()->controlEndEdit(control);
+}
+
+AEffGUIEditor* editorOf(const CControl* control) {
+    return control->getFrame() != nullptr ? control->getFrame()->getEditor() : nullptr;
+}
+
+#ifdef TARVEX_RTAS
+// The checks every press makes first: the press is refused when the control's
+// mouse is disabled, the left button is not down, or a modifier key is held
+// and the listener's controlModifierClicked answers non-zero. A button word
+// of -1 becomes the buttons held now.
+bool pressRefused(CControl* control, CDrawContext* context, long& buttons) {
+    if (context == nullptr || !control->getMouseEnabled()) return true;
+    if (buttons == -1) buttons = context->getMouseButtons();
+    if ((buttons & kLButton) == 0) return true;
+    CControlListener* listener = control->getListener();
+    return listener != nullptr && (buttons & kModifierMask) != 0 &&
+           listener->controlModifierClicked(context, control, buttons) != 0;
+}
+#endif
+
+} // namespace
+
+float CMyVerticalSwitch::valueAt(const CPoint& where) const {
+    // Bands of (height of one image / positions) pixels from the top; band k
+    // is position k / (positions - 1) counted from the top.
+    const double step = static_cast<double>(heightOfOneImage) / static_cast<double>(maxPositions);
+    double position = 0.0;
+    if (step > 0.0 && maxPositions > 1)
+        position = std::trunc(static_cast<double>(where.v - size.top) / step) /
+                   static_cast<double>(maxPositions - 1);
+    return 1.0f - std::clamp(static_cast<float>(position), 0.0f, 1.0f);
+}
+
+#ifdef TARVEX_RTAS
+
+void CMyKickButton::mouse(CDrawContext* context, CPoint& where, long buttons) {
+    if (pressRefused(this, context, buttons)) return;
+    beginEdit();
+    const float pressValue = value;
+    const float opposite = vmax + vmin - pressValue;
+    CPoint point = where;
+    // Follows the pointer while the left button alone is held; the borders
+    // count as inside.
+    while (buttons == kLButton) {
+        const bool inside = point.h >= size.left && point.h <= size.right && point.v >= size.top &&
+                            point.v <= size.bottom;
+        value = inside ? opposite : pressValue;
+        invalid();
+        doIdleStuff();
+        buttons = context->getMouseButtons();
+        getMouseLocation(context, point);
+    }
+    AEffGUIEditor* editor = editorOf(this);
+    if (listener != nullptr) listener->valueChanged(context, this);
+    endEditAfterNotifying(this, editor);
+}
+
+void CMyVerticalSwitch::mouse(CDrawContext* context, CPoint& where, long buttons) {
+    if (pressRefused(this, context, buttons)) return;
+    CDrawContext* outer = mouseContext;
+    mouseContext = context; // the reset gesture tells the listener through it
+    beginEdit();
+    if (checkDefaultValue(buttons)) {
+        endEdit();
+        mouseContext = outer;
+        return;
+    }
+    const long pressed = buttons;
+    CPoint point = where;
+    do {
+        // A change is judged against the value before this pass, not against
+        // the one last drawn (see the other generation's onMouseMoved).
+        const float before = value;
+        value = valueAt(point);
+        if (value != before) {
+            if (listener != nullptr) listener->valueChanged(context, this);
+            invalid();
+        }
+        doIdleStuff();
+        if (context->getMouseButtons() != pressed) break;
+        getMouseLocation(context, point);
+    } while (true);
+    endEdit();
+    mouseContext = outer;
+}
+
+void CMyOnOffButton::mouse(CDrawContext* context, CPoint& where, long buttons) {
+    if (pressRefused(this, context, buttons)) return;
+    COnOffButton::mouse(context, where, buttons);
+}
+
+#else
+
 bool shouldIgnoreMouseDown(CControl* control, CPoint& /*where*/, const long& buttons) {
     if (!control->getMouseEnabled()) return true;
     if ((buttons & kLButton) == 0) return true;
@@ -22,19 +129,10 @@ CMouseEventResult CMyKickButton::onMouseDown(CPoint& where, const long& buttons)
 // Replaces the toolkit's release, which would notify twice after a release
 // over the button and not at all elsewhere.
 CMouseEventResult CMyKickButton::onMouseUp(CPoint& /*where*/, const long& /*buttons*/) {
-    // The listener may take this button's page out of the frame (the about
-    // screen's buttons do), after which the button no longer reaches the
-    // editor: the edit that the press began is ended through the editor
-    // found before.
-    AEffGUIEditor* editor = frame != nullptr ? frame->getEditor() : nullptr;
+    AEffGUIEditor* editor = editorOf(this);
     value = 0.0f;
     if (listener != nullptr) listener->valueChanged(this);
-    if (frame != nullptr || editor == nullptr) {
-        endEdit();
-    } else {
-        editor->endEdit(static_cast<VstInt32>(tag));
-        if (listener != nullptr) listener->controlEndEdit(this);
-    }
+    endEditAfterNotifying(this, editor);
     return kMouseEventHandled;
 }
 
@@ -46,18 +144,11 @@ CMouseEventResult CMyVerticalSwitch::onMouseDown(CPoint& where, const long& butt
 
 CMouseEventResult CMyVerticalSwitch::onMouseMoved(CPoint& where, const long& buttons) {
     if ((buttons & kLButton) == 0) return kMouseEventHandled;
-    // Bands of (height of one image / positions) pixels from the top; band k
-    // is position k / (positions - 1) counted from the top.
-    const double step = static_cast<double>(heightOfOneImage) / static_cast<double>(maxPositions);
-    double position = 0.0;
-    if (step > 0.0 && maxPositions > 1)
-        position = std::trunc(static_cast<double>(where.v - size.top) / step) /
-                   static_cast<double>(maxPositions - 1);
     // A change is judged against the value before this move, not against the
     // one last drawn: a switch moved by the host and not yet redrawn must
     // still report the user's move back to where it was drawn.
     const float before = value;
-    value = 1.0f - std::clamp(static_cast<float>(position), 0.0f, 1.0f);
+    value = valueAt(where);
     if (value != before) {
         if (listener != nullptr) listener->valueChanged(this);
         invalid();
@@ -70,3 +161,5 @@ CMouseEventResult CMyOnOffButton::onMouseDown(CPoint& where, const long& buttons
         return kMouseDownEventHandledButDontNeedMovedOrUpEvents;
     return COnOffButton::onMouseDown(where, buttons);
 }
+
+#endif

@@ -2,23 +2,35 @@
 // press that is not a left-button press on an enabled control (or that the
 // listener refuses because of a modifier key) by swallowing it, so no view
 // beneath sees it either.
+//
+// The RTAS plug-in's build (the toolkit's older generation) has one modal
+// entry, mouse, in place of the press, move and release handlers: each
+// control follows the pointer itself until the button is let go.
 #pragma once
 
 #include "gui/gui.h"
 
+#ifndef TARVEX_RTAS
 // True when the press must be refused: the control's mouse is disabled, the
 // left button is not down, or a modifier key is held and the listener's
 // controlModifierClicked answers non-zero.
 bool shouldIgnoreMouseDown(CControl* control, CPoint& where, const long& buttons);
+#endif
 
-// A click area that sends exactly one valueChanged per accepted press, with
-// value 0, on release, wherever the pointer is released.
+// A click area that sends exactly one valueChanged per accepted press, on
+// release, wherever the pointer is released. The value is then 0; in the
+// older generation it is what tracking left (the editor ignores it): the
+// opposite of the value at the press while the pointer is over the button.
 class CMyKickButton : public CKickButton {
 public:
     using CKickButton::CKickButton;
 
+#ifdef TARVEX_RTAS
+    void mouse(CDrawContext* context, CPoint& where, long buttons = -1) override;
+#else
     CMouseEventResult onMouseDown(CPoint& where, const long& buttons) override;
     CMouseEventResult onMouseUp(CPoint& where, const long& buttons) override;
+#endif
 };
 
 // A switch whose value runs from 1.0 in the top band to 0.0 in the bottom
@@ -27,8 +39,16 @@ class CMyVerticalSwitch : public CVerticalSwitch {
 public:
     using CVerticalSwitch::CVerticalSwitch;
 
+#ifdef TARVEX_RTAS
+    void mouse(CDrawContext* context, CPoint& where, long buttons = -1) override;
+#else
     CMouseEventResult onMouseDown(CPoint& where, const long& buttons) override;
     CMouseEventResult onMouseMoved(CPoint& where, const long& buttons) override;
+#endif
+
+private:
+    // The value for a pointer at `where` (the control's container space).
+    float valueAt(const CPoint& where) const;
 };
 
 // The toolkit's on/off button behind the editor's press filter.
@@ -36,5 +56,9 @@ class CMyOnOffButton : public COnOffButton {
 public:
     using COnOffButton::COnOffButton;
 
+#ifdef TARVEX_RTAS
+    void mouse(CDrawContext* context, CPoint& where, long buttons = -1) override;
+#else
     CMouseEventResult onMouseDown(CPoint& where, const long& buttons) override;
+#endif
 };

@@ -138,6 +138,20 @@ bool isParameterTag(long tag) {
     return tag >= 0 && tag < kNumParams;
 }
 
+#ifdef TARVEX_RTAS
+// The older generation's editor has no showGui of its own: where it would be
+// called, the main page is shown alone by these three steps.
+void showMainPageOnly(CFrame* frame, CViewContainer* mainPage) {
+    if (frame == nullptr) return;
+    frame->removeAll(false);
+    frame->addView(mainPage);
+    frame->setDirty(true);
+}
+#define TARVEX_SHOW_MAIN_PAGE() showMainPageOnly(frame, mainContainer)
+#else
+#define TARVEX_SHOW_MAIN_PAGE() showGui()
+#endif
+
 // The refresh runs at most once per this many clock ticks, across the process.
 constexpr unsigned long kRefreshTicks = 50000;
 std::atomic<unsigned long> throttle{0};
@@ -334,7 +348,7 @@ bool EffectEditor::open(void* ptr) {
     background->forget();
 
     aboutShown = false;
-    showGui();
+    TARVEX_SHOW_MAIN_PAGE();
     // The first picture, so that a host sending idle rarely still shows the window.
     frame->update();
     return true;
@@ -432,7 +446,11 @@ void EffectEditor::refreshIndicators() {
     }
 }
 
+#ifdef TARVEX_RTAS
+void EffectEditor::valueChanged(CDrawContext* /*context*/, CControl* control) {
+#else
 void EffectEditor::valueChanged(CControl* control) {
+#endif
     if (control == nullptr || frame == nullptr) return;
     const long tag = control->getTag();
     Effect* fx = tarvex();
@@ -457,7 +475,7 @@ void EffectEditor::valueChanged(CControl* control) {
         if (SelectXMLFile(effect, true, "Import Preset", "~/Desktop/", path))
             importPreset(path, fx);
         aboutShown = false;
-        showGui();
+        TARVEX_SHOW_MAIN_PAGE();
         break;
     }
     case kExportTag: {
@@ -466,12 +484,12 @@ void EffectEditor::valueChanged(CControl* control) {
             presetExportPath(path, sizeof path))
             exportPreset(path, fx);
         aboutShown = false;
-        showGui();
+        TARVEX_SHOW_MAIN_PAGE();
         break;
     }
     case kCloseAboutTag:
         aboutShown = false;
-        showGui();
+        TARVEX_SHOW_MAIN_PAGE();
         break;
     default:
         if (!isParameterTag(tag)) break;
@@ -482,12 +500,25 @@ void EffectEditor::valueChanged(CControl* control) {
     }
 }
 
+#ifdef TARVEX_RTAS
+void EffectEditor::__drawDeprecated(ERect* area) {
+    if (frame == nullptr) return;
+    if (area == nullptr) {
+        frame->draw();
+        return;
+    }
+    const CRect region(area->left, area->top, area->right, area->bottom);
+    CDrawContext context(frame, nullptr, systemWindow);
+    frame->drawRect(&context, region);
+}
+#else
 void EffectEditor::showGui() {
     if (frame == nullptr) return;
     frame->removeAll(false);
     frame->addView(mainContainer);
     frame->setDirty(true);
 }
+#endif
 
 void EffectEditor::showAbout() {
     if (frame == nullptr) return;

@@ -64,9 +64,6 @@ public:
     void close() override;
     void idle() override;
     void setParameter(VstInt32 index, float value) override;
-    void valueChanged(CControl* control) override;
-
-    void showGui();
     void showAbout();
 
     // The main page's controls in creation order (0..70); null while closed.
@@ -75,6 +72,15 @@ public:
     CViewContainer* getAboutContainer() const { return aboutContainer; }
     CTextLabel* getTunerLabel() const;
     bool isAboutShown() const { return aboutShown; }
+
+#ifdef TARVEX_RTAS
+    void valueChanged(CDrawContext* context, CControl* control) override;
+    // Redraws `area` of the open window (everything for a null area).
+    void __drawDeprecated(ERect* area) override;
+#else
+    void valueChanged(CControl* control) override;
+    void showGui();
+#endif
 
 private:
     Effect* tarvex() const;

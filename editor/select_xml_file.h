@@ -17,6 +17,11 @@ constexpr std::size_t kPresetPathSize = 1024;
 // fit (output then holds the empty text), when no dialog could be made
 // (output unchanged), and for a null argument or an effect whose editor window
 // is not open (nothing written).
+//
+// The RTAS plug-in's build hands the request to the host instead, as a VST
+// 2.4 file-selector record (load or save, the one type "xml", the title, the
+// start folder and `output` as the return path), and needs no open window:
+// true when the host ran it and wrote a path that ends within the buffer.
 bool SelectXMLFile(AudioEffect* effect, bool open, const char* title, const char* startFolder,
                    char* output);
 

@@ -5,6 +5,20 @@
 
 #include <cmath>
 
+#ifdef TARVEX_RTAS
+long CControlListener::controlModifierClicked(CDrawContext*, CControl*, long) {
+    return 0;
+}
+#else
+long CControlListener::controlModifierClicked(CControl*, long) {
+    return 0;
+}
+#endif
+
+void CControlListener::controlBeginEdit(CControl*) {}
+
+void CControlListener::controlEndEdit(CControl*) {}
+
 CControl::CControl(const CRect& rect, CControlListener* owner, long id, CBitmap* bitmap)
     : CView(rect), listener(owner), tag(id) {
     setBackground(bitmap);
@@ -46,11 +60,29 @@ bool CControl::checkDefaultValue(long buttons) {
     const float before = value;
     setValue(defaultValue);
     if (value != before) {
-        if (listener) listener->valueChanged(this);
+        notifyValueChanged();
         invalid();
     }
     return true;
 }
+
+void CControl::notifyValueChanged() {
+    if (!listener) return;
+#ifdef TARVEX_RTAS
+    listener->valueChanged(mouseContext, this);
+#else
+    listener->valueChanged(this);
+#endif
+}
+
+#ifdef TARVEX_RTAS
+void CControl::mouse(CDrawContext* context, CPoint& where, long buttons) {
+    CDrawContext* outer = mouseContext;
+    mouseContext = context;
+    CView::mouse(context, where, buttons);
+    mouseContext = outer;
+}
+#endif
 
 long CControl::frameForValue(long count) const {
     if (count <= 1) return 0;

@@ -14,11 +14,21 @@ class CControl;
 class CControlListener {
 public:
     virtual ~CControlListener() = default;
+#ifdef TARVEX_RTAS
+    // The older generation hands over the drawing context of the press as well.
+    virtual void valueChanged(CDrawContext* context, CControl* control) = 0;
+    // Asked before a press with a modifier key held; a non-zero answer
+    // refuses the press. Answers 0.
+    virtual long controlModifierClicked(CDrawContext* context, CControl* control, long button);
+#else
     virtual void valueChanged(CControl* control) = 0;
-    // Asked before a press with a modifier key held; a non-zero answer refuses the press.
-    virtual long controlModifierClicked(CControl* /*control*/, long /*button*/) { return 0; }
-    virtual void controlBeginEdit(CControl* /*control*/) {}
-    virtual void controlEndEdit(CControl* /*control*/) {}
+    // Asked before a press with a modifier key held; a non-zero answer
+    // refuses the press. Answers 0.
+    virtual long controlModifierClicked(CControl* control, long button);
+#endif
+    // A press begins and ends; nothing by default.
+    virtual void controlBeginEdit(CControl* control);
+    virtual void controlEndEdit(CControl* control);
 };
 
 class CControl : public CView {
@@ -58,7 +68,16 @@ public:
     // that changed the value. True when the gesture was made.
     bool checkDefaultValue(long buttons);
 
+#ifdef TARVEX_RTAS
+    // The modal press: the control's own handlers run under it, with the
+    // listener told through `context`.
+    void mouse(CDrawContext* context, CPoint& where, long buttons = -1) override;
+#endif
+
 protected:
+    // Tells the listener, if any, that the value changed.
+    void notifyValueChanged();
+
     // The sub-image of a strip of `count` images that shows the current value:
     // (count - 1) x value + 0.5, truncated, kept within 0..count - 1.
     long frameForValue(long count) const;
@@ -70,4 +89,7 @@ protected:
     float defaultValue = 0.5f;
     float vmin = 0.f;
     float vmax = 1.f;
+#ifdef TARVEX_RTAS
+    CDrawContext* mouseContext = nullptr; // the context of the press being handled
+#endif
 };

@@ -45,7 +45,7 @@ CMouseEventResult CAnimKnob::onMouseMoved(CPoint& where, const long& buttons) {
     const double travel = static_cast<double>(pressPoint.v - where.v) / kDragRange;
     setValue(static_cast<float>(pressValue + travel * (vmax - vmin)));
     if (value != before) {
-        if (listener) listener->valueChanged(this);
+        notifyValueChanged();
         invalid();
     }
     return kMouseEventHandled;
@@ -116,7 +116,7 @@ CMouseEventResult CVerticalSlider::onMouseMoved(CPoint& where, const long& butto
     const float before = value;
     setValue(valueForHandleTop(where.v - grabOffset));
     if (value != before) {
-        if (listener) listener->valueChanged(this);
+        notifyValueChanged();
         invalid();
     }
     return kMouseEventHandled;
@@ -144,7 +144,7 @@ CMouseEventResult COnOffButton::onMouseDown(CPoint& /*where*/, const long& butto
     beginEdit();
     setValue(value > (vmin + vmax) / 2 ? vmin : vmax);
     invalid();
-    if (listener) listener->valueChanged(this);
+    notifyValueChanged();
     endEdit();
     return kMouseDownEventHandledButDontNeedMovedOrUpEvents;
 }
@@ -180,10 +180,10 @@ CMouseEventResult CKickButton::onMouseMoved(CPoint& where, const long& buttons) 
 CMouseEventResult CKickButton::onMouseUp(CPoint& where, const long& /*buttons*/) {
     if (size.pointInside(where)) {
         setValue(vmax);
-        if (listener) listener->valueChanged(this);
+        notifyValueChanged();
     }
     setValue(vmin);
-    if (size.pointInside(where) && listener) listener->valueChanged(this);
+    if (size.pointInside(where)) notifyValueChanged();
     invalid();
     endEdit();
     return kMouseEventHandled;
@@ -223,7 +223,7 @@ CMouseEventResult CVerticalSwitch::onMouseMoved(CPoint& where, const long& butto
     }
     setValue(static_cast<float>(vmin + position * (vmax - vmin)));
     if (value != before) {
-        if (listener) listener->valueChanged(this);
+        notifyValueChanged();
         invalid();
     }
     return kMouseEventHandled;

@@ -22,6 +22,8 @@ enum CFont {
 
 enum CHoriTxtAlign { kLeftText, kCenterText, kRightText };
 
+class CFrame;
+
 class CDrawContext {
 public:
     // Draws on `surface` (not owned; the caller keeps it alive).
@@ -62,6 +64,26 @@ public:
     // The pixel height of each font (DejaVu Sans).
     static double fontSize(CFont font);
 
+#ifdef TARVEX_RTAS
+    // The older generation's context for a frame: draws on the frame's
+    // surface (on nothing while the frame is not open) and reads the pointer
+    // of its window. This toolkit draws with cairo alone, so no system context
+    // is needed; `window` is the host window the frame shows in.
+    CDrawContext(CFrame* frame, void* systemContext, void* window = nullptr);
+
+    CFrame* getFrame() const {
+        return frame;
+    }
+    void* getWindow() const {
+        return window;
+    }
+    // Reads the pointer anew and answers the buttons and modifier keys held now
+    // (0 without a frame or once its window is gone).
+    long getMouseButtons();
+    // Where the pointer was at the last reading of the buttons, in frame coordinates.
+    CPoint getMouseLocation() const;
+#endif
+
 private:
     struct State {
         CPoint offset;
@@ -79,4 +101,9 @@ private:
     CColor fontColor = kWhiteCColor;
     CFont font = kNormalFont;
     std::vector<State> saved;
+#ifdef TARVEX_RTAS
+    CFrame* frame = nullptr;
+    void* window = nullptr;
+    cairo_surface_t* ownSurface = nullptr; // stands in while the frame has none
+#endif
 };

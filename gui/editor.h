@@ -35,14 +35,23 @@ public:
 
     // Called by the effect on every parameter change; nothing here.
     virtual void setParameter(VstInt32 /*index*/, float /*value*/) {}
+
+    CFrame* getFrame() const { return frame; }
+
     // Runs idle() and then the effect's idle request to the host (for long modal work).
     virtual void doIdleStuff();
+#ifdef TARVEX_RTAS
+    // Hands a click at (x, y), window coordinates, to the frame's modal mouse
+    // entry with the buttons held now; 1 when an open window took it, else 0.
+    VstInt32 __mouseDeprecated(VstInt32 x, VstInt32 y) override;
+    // The older generation's editor has no table entry for the knob mode.
+    VstInt32 getKnobMode() const;
+#else
     virtual VstInt32 getKnobMode() const;
+#endif
     // Forward to the effect's beginEdit/endEdit; false without an extended effect.
     virtual bool beginEdit(VstInt32 index);
     virtual bool endEdit(VstInt32 index);
-
-    CFrame* getFrame() const { return frame; }
 
 protected:
     CFrame* frame = nullptr;

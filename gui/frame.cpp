@@ -161,3 +161,44 @@ void CFrame::setTracking(bool state) {
     tracking = state;
     if (window) window->setPointerGrab(state);
 }
+
+#ifdef TARVEX_RTAS
+void CFrame::drawRect(CDrawContext* context, const CRect& area) {
+    if (!surface || !context) return;
+    CRect bounded = area;
+    bounded.bound(size);
+    if (bounded.isEmpty()) return;
+    CViewContainer::drawRect(context, bounded);
+    present();
+}
+
+void CFrame::draw(CView* view) {
+    if (!surface) return;
+    CDrawContext context(surface);
+    drawRect(&context, view && view->getFrame() == this ? view->getFrameRect() : size);
+}
+
+void CFrame::setScriptedPointer(std::deque<PointerState> states) {
+    script = std::move(states);
+}
+
+long CFrame::pollPointer() {
+    if (window) {
+        CPoint where;
+        long buttons = 0;
+        // A window that cannot be asked (its display gone) reads as released,
+        // so that no tracking loop waits on it.
+        if (window->queryPointer(where, buttons))
+            pointer = {limited(where), buttons};
+        else
+            pointer.buttons = 0;
+    } else if (!script.empty()) {
+        pointer = script.front();
+        pointer.where = limited(pointer.where);
+        script.pop_front();
+    } else {
+        pointer.buttons = 0;
+    }
+    return pointer.buttons;
+}
+#endif

@@ -14,6 +14,7 @@
 #include "gui/view.h"
 
 #include <cairo.h>
+#include <deque>
 #include <memory>
 
 class AEffGUIEditor;
@@ -58,6 +59,31 @@ public:
     // A press is being tracked (moves and the release go to the view that took it).
     bool isTrackingMouse() const { return tracking; }
 
+#ifdef TARVEX_RTAS
+    // The older generation's drawing entries. drawRect draws `area` (frame
+    // coordinates) through `context` and shows it; draw redraws `view`'s
+    // area, or with no particular view the whole frame, through a context of its own.
+    void drawRect(CDrawContext* context, const CRect& area) override;
+    using CViewContainer::draw;
+    void draw(CView* view = nullptr);
+
+    // The pointer as modal tracking reads it. A window's is read live from
+    // the display; an off-screen frame's follows a script: each reading of
+    // the buttons takes the next state, and once the script is used up the
+    // buttons read as released where the pointer last was.
+    struct PointerState {
+        CPoint where; // frame coordinates
+        long buttons; // mouse word
+    };
+    void setScriptedPointer(std::deque<PointerState> states);
+    // Reads the pointer anew; the buttons held now.
+    long pollPointer();
+    // Where the last reading found the pointer.
+    CPoint getPointerLocation() const {
+        return pointer.where;
+    }
+#endif
+
     CFrame(const CFrame&) = delete;
     CFrame& operator=(const CFrame&) = delete;
 
@@ -71,4 +97,8 @@ private:
     cairo_surface_t* surface = nullptr;   // where drawing goes
     CRect pending;                        // invalidated area not yet drawn
     bool tracking = false;
+#ifdef TARVEX_RTAS
+    std::deque<PointerState> script;
+    PointerState pointer{CPoint(), 0};
+#endif
 };

@@ -25,6 +25,11 @@ public:
     pumpEvents(PlatformEventSink& sink) = 0; // non-blocking; false once the connection is dead
     virtual void present() = 0;              // flush drawing to the server
     virtual void setPointerGrab(bool grabbed) = 0; // grab while a drag is in progress
+#ifdef TARVEX_RTAS
+    // The pointer now, relative to the window, and the buttons and modifier
+    // keys held (a mouse word); false when the display cannot be asked.
+    virtual bool queryPointer(CPoint& where, long& buttons) = 0;
+#endif
 };
 
 // Opens a child window of `parent` (an X11 window id passed as a pointer-sized value, as Linux VST

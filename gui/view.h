@@ -63,6 +63,19 @@ public:
     virtual void attached(CViewContainer* container, CFrame* owner);
     virtual void removed();
 
+#ifdef TARVEX_RTAS
+    // The older generation's single modal entry for a press at `where` (the
+    // space the handlers above receive). A button word of -1 stands for the
+    // buttons held now. By default it runs the handlers above: the press,
+    // then, while the left button stays down, a move for every reading of the
+    // pointer, then the release.
+    virtual void mouse(CDrawContext* context, CPoint& where, long buttons = -1);
+    // Where the pointer is now, in the space of this view's press point.
+    void getMouseLocation(CDrawContext* context, CPoint& where) const;
+    // One pass of idle time during modal tracking: the frame's editor redraws.
+    void doIdleStuff();
+#endif
+
 protected:
     CRect size;
     CBitmap* background = nullptr;
@@ -102,6 +115,10 @@ public:
     // Moves and the release go to the child that took the press.
     CMouseEventResult onMouseUp(CPoint& where, const long& buttons) override;
     CMouseEventResult onMouseMoved(CPoint& where, const long& buttons) override;
+#ifdef TARVEX_RTAS
+    // The front-most view under the point whose mouse is enabled gets the press.
+    void mouse(CDrawContext* context, CPoint& where, long buttons = -1) override;
+#endif
 
     bool isDirty() const override;
     void setDirty(bool state = true) override;

@@ -145,8 +145,23 @@ public:
         xcb_flush(c);
     }
 
+#ifdef TARVEX_RTAS
+    bool queryPointer(CPoint& where, long& buttons) override {
+        if (!alive() || windowGone_) return false;
+        xcb_connection_t* c = connection_.get();
+        Reply<xcb_query_pointer_reply_t> reply(
+            xcb_query_pointer_reply(c, xcb_query_pointer(c, window_), nullptr));
+        if (!reply) return false;
+        where = CPoint(reply->win_x, reply->win_y);
+        buttons = mouseWordFromX11State(reply->mask);
+        return true;
+    }
+#endif
+
 private:
-    bool alive() const { return xcb_connection_has_error(connection_.get()) == 0; }
+    bool alive() const {
+        return xcb_connection_has_error(connection_.get()) == 0;
+    }
 
     void handle(std::uint8_t type, xcb_generic_event_t* raw, PlatformEventSink& sink) {
         switch (type) {
@@ -235,11 +250,16 @@ std::unique_ptr<PlatformWindow> openPlatformWindow(void* parent, int width, int 
     // under a parent of any depth or visual.
     const xcb_window_t window = xcb_generate_id(c);
     const std::uint32_t valueMask = XCB_CW_BORDER_PIXEL | XCB_CW_EVENT_MASK | XCB_CW_COLORMAP;
-    const std::uint32_t values[] = {
-        0,
+#ifdef TARVEX_RTAS
+    // The host's window takes the presses (they pass through this one to it)
+    // and hands them to the editor, which then follows the pointer itself.
+    constexpr std::uint32_t eventMask = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+#else
+    constexpr std::uint32_t eventMask =
         XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
-            XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_STRUCTURE_NOTIFY,
-        screen->default_colormap};
+        XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+#endif
+    const std::uint32_t values[] = {0, eventMask, screen->default_colormap};
     auto created = xcb_create_window_checked(
         c, screen->root_depth, window, parentWindow, 0, 0, static_cast<std::uint16_t>(width),
         static_cast<std::uint16_t>(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, visual->visual_id,
