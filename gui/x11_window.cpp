@@ -84,7 +84,11 @@ public:
         }
         if (alive()) {
             if (grabbed_) xcb_ungrab_pointer(connection_.get(), XCB_CURRENT_TIME);
-            if (!windowGone_) xcb_destroy_window(connection_.get(), window_);
+            // Waited for, so that the window is gone from the server when the
+            // editor's close returns, whatever the host's connection asks next.
+            if (!windowGone_)
+                free(xcb_request_check(connection_.get(),
+                                       xcb_destroy_window_checked(connection_.get(), window_)));
             xcb_flush(connection_.get());
         }
     }

@@ -2,6 +2,7 @@
 // the host view's drawing and clicks reach the editor's window, its
 // automation reaches the host, and the preset dialog goes to the host's file
 // selector.
+#include "rtas/editor/editor_process.h"
 #include "rtas/rtas_host.h"
 
 #include "editor/effect_editor.h"
@@ -22,16 +23,6 @@
 using namespace rtas_test;
 
 namespace {
-
-class EditorProcess : public CTemplateNoUIProcessRTAS {
-public:
-    EditorProcess() {
-        SetChannels(2, 2);
-        EffectInit();
-    }
-    Effect& effect() { return *static_cast<Effect*>(mEffect); }
-    EffectEditor& editor() { return *static_cast<EffectEditor*>(getEditor()); }
-};
 
 class RtasEditorTest : public ::testing::Test {
 protected:

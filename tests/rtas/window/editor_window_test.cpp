@@ -3,6 +3,7 @@
 // is held through XTest: the editor follows the live pointer until release.
 // Runs under its own virtual X server.
 #include "gui/x11/test_display.h"
+#include "rtas/editor/editor_process.h"
 #include "rtas/rtas_host.h"
 
 #include "editor/effect_editor.h"
@@ -22,16 +23,6 @@
 using namespace rtas_test;
 
 namespace {
-
-class EditorProcess : public CTemplateNoUIProcessRTAS {
-public:
-    EditorProcess() {
-        SetChannels(2, 2);
-        EffectInit();
-    }
-    Effect& effect() { return *static_cast<Effect*>(mEffect); }
-    EffectEditor& editor() { return *static_cast<EffectEditor*>(getEditor()); }
-};
 
 // Counts value changes where another thread can read the count.
 struct CountingHost : RecordingHost {
@@ -115,11 +106,12 @@ TEST_F(RtasWindowTest, APortOpensTheEditorOnceAndDrawsItInFullNoPortClosesIt) {
 
     process->SetViewPort(nullptr);
     EXPECT_EQ(process->editor().getFrame(), nullptr);
-    EXPECT_TRUE(display.children(parent).empty());
+    // The editor's connection destroys and creates its window in its own time.
+    EXPECT_TRUE(pumpUntil([] {}, [&] { return display.children(parent).empty(); }));
 
     process->SetViewPort(&port);
     EXPECT_NE(process->editor().getFrame(), nullptr);
-    EXPECT_EQ(display.children(parent).size(), 1u);
+    EXPECT_TRUE(pumpUntil([] {}, [&] { return display.children(parent).size() == 1u; }));
 }
 
 TEST_F(RtasWindowTest, AClickFollowsTheLivePointerUntilTheButtonIsLetGo) {
