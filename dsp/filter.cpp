@@ -307,6 +307,10 @@ template <int NV> struct Wavefront {
         const int lo = first + std::max(0, t - n + 1), hi = first + std::min(count - 1, t);
 #pragma GCC unroll 3
         for (int v = 0; v < NV; ++v) {
+            // A vector with no busy lane stays as it is: while the wave
+            // fills, the vectors it has not reached; while it drains, those
+            // it has left.
+            if (Masked && (hi < 8 * v || lo > 8 * v + 7)) continue;
             Lanes y =
                 c1[v] * y1[v] + c2[v] * y2[v] + b0[v] * xin[v] + b1[v] * x1[v] + b2[v] * x2[v];
             flushLanes(y);
