@@ -416,12 +416,17 @@ void runGroups(Filter* const* filters, int count, double* x, int n) {
 
 __attribute__((target("avx512f"))) void runWavefront(Filter* const* filters, int count, double* x,
                                                      int n) {
-    if (count <= 8)
-        Wavefront<1>().Run(filters, count, x, n);
-    else if (count <= 16)
-        Wavefront<2>().Run(filters, count, x, n);
-    else
-        Wavefront<3>().Run(filters, count, x, n);
+    // Not value-initialised: Run sets every member before reading it.
+    if (count <= 8) {
+        Wavefront<1> w;
+        w.Run(filters, count, x, n);
+    } else if (count <= 16) {
+        Wavefront<2> w;
+        w.Run(filters, count, x, n);
+    } else {
+        Wavefront<3> w;
+        w.Run(filters, count, x, n);
+    }
 }
 
 // A run of settled filters (at most maxRun). Long runs advance as a wavefront
