@@ -307,6 +307,10 @@ template <int NV> struct Wavefront {
         const int lo = first + std::max(0, t - n + 1), hi = first + std::min(count - 1, t);
 #pragma GCC unroll 3
         for (int v = 0; v < NV; ++v) {
+            // A vector with no busy lane stays as it is: while the wave
+            // fills, the vectors it has not reached; while it drains, those
+            // it has left.
+            if (Masked && (hi < 8 * v || lo > 8 * v + 7)) continue;
             Lanes y =
                 c1[v] * y1[v] + c2[v] * y2[v] + b0[v] * xin[v] + b1[v] * x1[v] + b2[v] * x2[v];
             flushLanes(y);
@@ -412,12 +416,17 @@ void runGroups(Filter* const* filters, int count, double* x, int n) {
 
 __attribute__((target("avx512f"))) void runWavefront(Filter* const* filters, int count, double* x,
                                                      int n) {
-    if (count <= 8)
-        Wavefront<1>().Run(filters, count, x, n);
-    else if (count <= 16)
-        Wavefront<2>().Run(filters, count, x, n);
-    else
-        Wavefront<3>().Run(filters, count, x, n);
+    // Not value-initialised: Run sets every member before reading it.
+    if (count <= 8) {
+        Wavefront<1> w;
+        w.Run(filters, count, x, n);
+    } else if (count <= 16) {
+        Wavefront<2> w;
+        w.Run(filters, count, x, n);
+    } else {
+        Wavefront<3> w;
+        w.Run(filters, count, x, n);
+    }
 }
 
 // A run of settled filters (at most maxRun). Long runs advance as a wavefront
