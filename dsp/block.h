@@ -41,8 +41,10 @@ typedef double Pair __attribute__((vector_size(16)));
 // shuffle across lanes or pick lanes out) skip AVX2, where the baseline build
 // of them is faster.
 // ThreadSanitizer's runtime is not up yet when the loader runs the clones'
-// resolvers, so thread-sanitized builds take the baseline kernels.
-#if defined(__SANITIZE_THREAD__)
+// resolvers, so thread-sanitized builds take the baseline kernels. Clang (the
+// fuzzing build) does not export a clone set called from another file, so
+// it takes them too.
+#if defined(__SANITIZE_THREAD__) || defined(__clang__)
 #define TARVEX_VECTOR_CLONES
 #define TARVEX_WIDE_CLONES
 #else
