@@ -213,16 +213,16 @@ CabinetConvolver::Layout CabinetConvolver::LayoutFor(int row, bool isMono) {
         if (P == 0) continue;
         const int specStride = line(isMono ? 2 * S + 2 : 4 * S);
         const int frameStride = line(isMono ? 4 * S + 2 : 2 * S);
-        const std::size_t spec = take(P * specStride);
+        const std::size_t spectra = take(P * specStride);
         const std::size_t frames = take((P + 1) * frameStride);
         const std::size_t acc = take(isMono ? 2 * S + 2 : 4 * S);
         const std::size_t out = isMono ? take(2 * S) : 0;
         const std::size_t work = isMono ? 0 : take(4 * S + 2);
         if (stage == 0) {
-            l.spec1 = spec, l.frames1 = frames, l.acc1 = acc, l.out1 = out, l.w1 = work;
+            l.spec1 = spectra, l.frames1 = frames, l.acc1 = acc, l.out1 = out, l.w1 = work;
             l.specStride1 = specStride, l.frameStride1 = frameStride;
         } else {
-            l.spec2 = spec, l.frames2 = frames, l.acc2 = acc, l.out2 = out, l.w2 = work;
+            l.spec2 = spectra, l.frames2 = frames, l.acc2 = acc, l.out2 = out, l.w2 = work;
             l.specStride2 = specStride, l.frameStride2 = frameStride;
         }
     }

@@ -65,7 +65,7 @@ public:
     // The loaded row's arrays, laid out one after the other in `storage`, all
     // 64-byte aligned (the transforms then take their allocation-free plans).
     // Per stage of partition size S and P partitions:
-    //   spec   P partition spectra; mono: S + 1 bins in the transform's own
+    //   spectra P partition spectra; mono: S + 1 bins in the transform's own
     //          layout, scaled for the inverse; stereo: 4S values, the complex
     //          spectrum of 2S values
     //   frames P + 1 input frames; mono: 2S samples, then room for their
