@@ -87,14 +87,7 @@ void CMyVerticalSwitch::mouse(CDrawContext* context, CPoint& where, long buttons
     const long pressed = buttons;
     CPoint point = where;
     do {
-        // A change is judged against the value before this pass, not against
-        // the one last drawn (see the other generation's onMouseMoved).
-        const float before = value;
-        value = valueAt(point);
-        if (value != before) {
-            if (listener != nullptr) listener->valueChanged(context, this);
-            invalid();
-        }
+        changeValue(valueAt(point));
         doIdleStuff();
         if (context->getMouseButtons() != pressed) break;
         getMouseLocation(context, point);
@@ -144,15 +137,7 @@ CMouseEventResult CMyVerticalSwitch::onMouseDown(CPoint& where, const long& butt
 
 CMouseEventResult CMyVerticalSwitch::onMouseMoved(CPoint& where, const long& buttons) {
     if ((buttons & kLButton) == 0) return kMouseEventHandled;
-    // A change is judged against the value before this move, not against the
-    // one last drawn: a switch moved by the host and not yet redrawn must
-    // still report the user's move back to where it was drawn.
-    const float before = value;
-    value = valueAt(where);
-    if (value != before) {
-        if (listener != nullptr) listener->valueChanged(this);
-        invalid();
-    }
+    changeValue(valueAt(where));
     return kMouseEventHandled;
 }
 

@@ -57,13 +57,17 @@ void CControl::endEdit() {
 
 bool CControl::checkDefaultValue(long buttons) {
     if (buttons != (kLButton | kControl)) return false;
+    changeValue(defaultValue);
+    return true;
+}
+
+void CControl::changeValue(float newValue) {
     const float before = value;
-    setValue(defaultValue);
+    setValue(newValue);
     if (value != before) {
         notifyValueChanged();
         invalid();
     }
-    return true;
 }
 
 void CControl::notifyValueChanged() {

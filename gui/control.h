@@ -77,6 +77,11 @@ public:
 protected:
     // Tells the listener, if any, that the value changed.
     void notifyValueChanged();
+    // Sets the value (kept in range); when that changed it, tells the
+    // listener and asks for a redraw. A change is judged against the value
+    // before, not the one last drawn: a control moved by the host and not yet
+    // redrawn must still report the user's move back to where it was drawn.
+    void changeValue(float newValue);
 
     // The sub-image of a strip of `count` images that shows the current value:
     // (count - 1) x value + 0.5, truncated, kept within 0..count - 1.

@@ -41,13 +41,8 @@ CMouseEventResult CAnimKnob::onMouseDown(CPoint& where, const long& buttons) {
 
 CMouseEventResult CAnimKnob::onMouseMoved(CPoint& where, const long& buttons) {
     if (!(buttons & kLButton)) return kMouseEventHandled;
-    const float before = value;
     const double travel = static_cast<double>(pressPoint.v - where.v) / kDragRange;
-    setValue(static_cast<float>(pressValue + travel * (vmax - vmin)));
-    if (value != before) {
-        notifyValueChanged();
-        invalid();
-    }
+    changeValue(static_cast<float>(pressValue + travel * (vmax - vmin)));
     return kMouseEventHandled;
 }
 
@@ -113,12 +108,7 @@ CMouseEventResult CVerticalSlider::onMouseDown(CPoint& where, const long& button
 
 CMouseEventResult CVerticalSlider::onMouseMoved(CPoint& where, const long& buttons) {
     if (!(buttons & kLButton)) return kMouseEventHandled;
-    const float before = value;
-    setValue(valueForHandleTop(where.v - grabOffset));
-    if (value != before) {
-        notifyValueChanged();
-        invalid();
-    }
+    changeValue(valueForHandleTop(where.v - grabOffset));
     return kMouseEventHandled;
 }
 
@@ -214,18 +204,13 @@ CMouseEventResult CVerticalSwitch::onMouseDown(CPoint& where, const long& button
 
 CMouseEventResult CVerticalSwitch::onMouseMoved(CPoint& where, const long& buttons) {
     if (!(buttons & kLButton)) return kMouseEventHandled;
-    const float before = value;
     double position = 0.0;
     if (maxPositions > 1 && heightOfOneImage > 0) {
         const double step = static_cast<double>(heightOfOneImage) / maxPositions;
         const double band = std::trunc(static_cast<double>(where.v - size.top) / step);
         position = std::clamp(band / static_cast<double>(maxPositions - 1), 0.0, 1.0);
     }
-    setValue(static_cast<float>(vmin + position * (vmax - vmin)));
-    if (value != before) {
-        notifyValueChanged();
-        invalid();
-    }
+    changeValue(static_cast<float>(vmin + position * (vmax - vmin)));
     return kMouseEventHandled;
 }
 
