@@ -311,8 +311,8 @@ template <int NV> struct Wavefront {
             // fills, the vectors it has not reached; while it drains, those
             // it has left.
             if (Masked && (hi < 8 * v || lo > 8 * v + 7)) continue;
-            Lanes y =
-                c1[v] * y1[v] + c2[v] * y2[v] + b0[v] * xin[v] + b1[v] * x1[v] + b2[v] * x2[v];
+            Lanes y;
+            differenceSum(y, c1[v], c2[v], b0[v], b1[v], b2[v], xin[v], x1[v], x2[v], y1[v], y2[v]);
             flushLanes(y);
             if constexpr (Masked) {
                 LaneFlags busy;
