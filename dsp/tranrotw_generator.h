@@ -47,9 +47,10 @@ public:
     // ExtendedLittleEndian layout only: Random() - 0.5 of the next draw times
     // 2^63, an integer in [-2^62, 2^62). Exact, since the extended value has a
     // 63-bit fraction; it skips building the 80-bit value in memory, whose
-    // reload waits on two narrower stores at every draw.
-    std::int64_t CenteredDraw() {
-        const std::uint32_t w = BRandom();
+    // reload waits on two narrower stores at every draw. The two indices are
+    // the caller's (see Draw); the caller writes them back after its loop.
+    std::int64_t CenteredDraw(int& i1, int& i2) {
+        const std::uint32_t w = Draw(i1, i2);
         randomBits[1] = w | 0x80000000u; // as Random() leaves it
         const std::int64_t fraction = static_cast<std::int64_t>(w & 0x7FFFFFFFu) << 32 | w;
         return fraction - (std::int64_t{1} << 62);
@@ -70,6 +71,11 @@ public:
     bool reported = false;  // the self-test has written its message
 
 private:
+    // BRandom with index1 and index2 held by the caller, so that a loop of
+    // draws keeps them in registers instead of storing and reloading them at
+    // every draw; they pass through the object only for the rare check
+    // against the seeded state.
+    std::uint32_t Draw(int& i1, int& i2);
     long double ToUnit(std::uint32_t w);
     void DetectLayout();
     // The self-test found the seeded state again: report once and reseed.
@@ -77,22 +83,32 @@ private:
     bool recovering = false;
 };
 
-inline std::uint32_t TRanrotWGenerator::BRandom() {
-    const int i1 = index1;
-    const int i2 = index2;
+inline std::uint32_t TRanrotWGenerator::Draw(int& i1, int& i2) {
     const std::uint32_t z = std::rotl(buffer[i1][0], R1) + buffer[i2][0];
     const std::uint32_t y = std::rotl(buffer[i1][1], R2) + buffer[i2][1];
     buffer[i1][0] = y;
     buffer[i1][1] = z;
-    index1 = i1 > 0 ? i1 - 1 : KK - 1;
-    index2 = i2 > 0 ? i2 - 1 : KK - 1;
+    i1 = i1 > 0 ? i1 - 1 : KK - 1;
+    i2 = i2 > 0 ? i2 - 1 : KK - 1;
     // The buffer read from index1 on equals the seeded one only when the first
     // word matches, so the full 136-byte compare almost never runs.
-    if (buffer[index1][0] == bufferCopy[0][0]) [[unlikely]] {
-        if (std::memcmp(buffer, bufferCopy[KK - index1], sizeof buffer) == 0) Recover();
+    if (buffer[i1][0] == bufferCopy[0][0]) [[unlikely]] {
+        index1 = i1;
+        index2 = i2;
+        if (std::memcmp(buffer, bufferCopy[KK - i1], sizeof buffer) == 0) Recover();
+        i1 = index1;
+        i2 = index2;
     }
     randomBits[0] = y;
     randomBits[1] = z;
+    return y;
+}
+
+inline std::uint32_t TRanrotWGenerator::BRandom() {
+    int i1 = index1, i2 = index2;
+    const std::uint32_t y = Draw(i1, i2);
+    index1 = i1;
+    index2 = i2;
     return y;
 }
 

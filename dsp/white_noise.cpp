@@ -64,8 +64,11 @@ template <bool Replace> void WhiteNoise::Generate(double* x, int n) {
         // k (amplitude 2^-63) is the same real number as (Random() - 0.5)
         // amplitude, so it rounds the same; the scaling by 2^-63 is exact.
         const long double step = static_cast<long double>(amplitude) * 0x1p-63L;
+        int i1 = random.index1, i2 = random.index2;
         for (int i = 0; i < n; ++i)
-            store(i, static_cast<long double>(random.CenteredDraw()) * step);
+            store(i, static_cast<long double>(random.CenteredDraw(i1, i2)) * step);
+        random.index1 = i1;
+        random.index2 = i2;
     } else {
         for (int i = 0; i < n; ++i)
             store(i, (random.Random() - 0.5L) * amplitude);
