@@ -19,6 +19,24 @@ inline double followPeak(double envelope, double decay, double square) {
     return std::max(flush(envelope * decay), square);
 }
 
+// followPeak over four squares in turn, with the same result. The flushed
+// decay D(e) = flush(e decay) is monotonic, so D(max(a, b)) = max(D(a), D(b))
+// and four steps give max(D(D(D(D(e)))), D(D(D(s0))), D(D(s1)), D(s2), s3):
+// the serial chain from one envelope to the next passes four D's and one
+// comparison instead of four of each. NaN squares are passed over as
+// followPeak passes them (a NaN D(s) is a NaN s decayed), and a NaN envelope
+// stays NaN.
+inline double followPeak4(double envelope, double decay, const double (&squares)[4]) {
+    const auto decayed = [decay](double e) { return flush(e * decay); };
+    double e = envelope;
+    for (int k = 0; k < 4; ++k)
+        e = decayed(e);
+    const double s0 = decayed(decayed(decayed(squares[0])));
+    const double s1 = decayed(decayed(squares[1]));
+    const double s2 = decayed(squares[2]);
+    return std::max(std::max(std::max(std::max(e, s0), s1), s2), squares[3]);
+}
+
 // Lamp value (step - 1)/3 for steps 1..4 from 10 log10 of the envelope
 // against three thresholds in dB, compared strictly; an envelope of 0 gives 0.
 inline double indicatorStep(double envelope, double t1, double t2, double t3) {

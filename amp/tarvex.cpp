@@ -112,12 +112,24 @@ void Tarvex::process(double* in, double* outLeft, double* outRight, int n) {
     // The output envelope follows the larger square of each pair (a NaN
     // square is passed over), the same as following left, then right.
     const double* input = meterInput.data;
-    double inputEnvelope = inEnv, outputEnvelope = outEnv;
-    for (int i = 0; i < n; ++i) {
-        inputEnvelope = followPeak(inputEnvelope, meterDecay, input[i] * input[i]);
+    const auto outputSquare = [outLeft, outRight](int i) {
         const double left = outLeft[i] * outLeft[i], right = outRight[i] * outRight[i];
-        const double larger = right >= left || std::isnan(left) ? right : left;
-        outputEnvelope = followPeak(outputEnvelope, meterDecay, larger);
+        return right >= left || std::isnan(left) ? right : left;
+    };
+    double inputEnvelope = inEnv, outputEnvelope = outEnv;
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        double inputSquares[4], outputSquares[4];
+        for (int k = 0; k < 4; ++k) {
+            inputSquares[k] = input[i + k] * input[i + k];
+            outputSquares[k] = outputSquare(i + k);
+        }
+        inputEnvelope = followPeak4(inputEnvelope, meterDecay, inputSquares);
+        outputEnvelope = followPeak4(outputEnvelope, meterDecay, outputSquares);
+    }
+    for (; i < n; ++i) {
+        inputEnvelope = followPeak(inputEnvelope, meterDecay, input[i] * input[i]);
+        outputEnvelope = followPeak(outputEnvelope, meterDecay, outputSquare(i));
     }
     inEnv = inputEnvelope;
     outEnv = outputEnvelope;

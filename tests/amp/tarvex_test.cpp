@@ -1,5 +1,6 @@
 // The amp engine: parameter mapping read back from the blocks, acceptance
 // rules, default state, indicators, routing and allocation-free processing.
+#include "amp/meter.h"
 #include "amp/tarvex.h"
 #include "dsp/block.h"
 #include "support/allocation_counter.h"
@@ -358,6 +359,28 @@ TEST(TarvexIndicators, TheOutputMeterFollowsTheLouderSide) {
     }
     EXPECT_DOUBLE_EQ(engine->outEnv, envelope);
     EXPECT_GT(engine->OutputIndicator(), 0.0);
+}
+
+TEST(TarvexIndicators, FourStepsAtOnceEqualFourSingleSteps) {
+    // Rising and falling squares, ties, silence, values in the flush's range
+    // and NaN squares (passed over) or a NaN envelope (kept).
+    const double nan = std::nan("");
+    const double decay = peakDecay(44100.0);
+    const double squares[][4] = {{0.25, 0.0, 0.0, 0.0},  {0.1, 0.3, 0.2, 0.3},
+                                 {0.0, 0.0, 0.0, 1e-30}, {1e-26, 2e-26, 0.0, 0.0},
+                                 {nan, 0.5, nan, 0.1},   {0.9, 0.9, 0.9, 0.9}};
+    for (const double start : {0.0, 0.3, 0.8999, 1e-27, 4.0, nan}) {
+        for (const auto& four : squares) {
+            double single = start;
+            for (const double square : four)
+                single = followPeak(single, decay, square);
+            const double both = followPeak4(start, decay, four);
+            if (std::isnan(single))
+                EXPECT_TRUE(std::isnan(both));
+            else
+                EXPECT_EQ(both, single) << start << " " << four[0] << " " << four[3];
+        }
+    }
 }
 
 TEST(TarvexRouting, BiampSendsTheLowBandToAAndTheHighBandToB) {
