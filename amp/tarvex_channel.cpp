@@ -151,20 +151,55 @@ template <int L>
 
 // Output i is sum_k h[k] s[i L + L - 1 - k] over the oversampled samples s;
 // `line` holds 64 earlier samples and then the block. Lane j sums the taps
-// k = j, j + 8, ... .
+// k = j, j + 8, ... of output i; the lanes are then added pairwise,
+// ((0 + 1) + (2 + 3)) + ((4 + 5) + (6 + 7)).
+// (Results go out through references, which keeps wide vectors out of the
+// calling convention.)
+[[gnu::always_inline]] inline void downsampleLanes(const double* window, Lanes& sum) {
+    const double* h = TarvexChannel::us_filter;
+    sum = Lanes{};
+#pragma GCC unroll 8
+    for (int k = 0; k < taps; k += 8) {
+        Lanes w, coefficients;
+        std::memcpy(&w, window + k, sizeof w);
+        std::memcpy(&coefficients, h + k, sizeof coefficients);
+        sum += w * coefficients;
+    }
+}
+
+// Neighbouring lanes of a and b added: (a0 + a1, b0 + b1, a2 + a3, b2 + b3, ...).
+[[gnu::always_inline]] inline void addNeighbours(const Lanes& a, const Lanes& b, Lanes& sum) {
+    sum = __builtin_shufflevector(a, b, 0, 8, 2, 10, 4, 12, 6, 14) +
+          __builtin_shufflevector(a, b, 1, 9, 3, 11, 5, 13, 7, 15);
+}
+
+// Eight outputs at a time are added across their lane sums together, in the
+// same pairs as one at a time, so that seven additions serve all eight.
 template <int L>
 [[gnu::always_inline]] inline void downsampleBy(const double* line, int n, double* x) {
-    const double* h = TarvexChannel::us_filter;
-    for (int i = 0; i < n; ++i) {
-        const double* window = line + i * L + L; // s[i L + L - 64 .. i L + L - 1]
-        Lanes sum = {};
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        Lanes s[8];
 #pragma GCC unroll 8
-        for (int k = 0; k < taps; k += 8) {
-            Lanes w, coefficients;
-            std::memcpy(&w, window + k, sizeof w);
-            std::memcpy(&coefficients, h + k, sizeof coefficients);
-            sum += w * coefficients;
-        }
+        for (int o = 0; o < 8; ++o)
+            downsampleLanes(line + (i + o) * L + L, s[o]);
+        // Output o's pair sums, then its halves, then the whole.
+        Lanes p01, p23, p45, p67;
+        addNeighbours(s[0], s[1], p01);
+        addNeighbours(s[2], s[3], p23);
+        addNeighbours(s[4], s[5], p45);
+        addNeighbours(s[6], s[7], p67);
+        const Lanes q0 = __builtin_shufflevector(p01, p23, 0, 1, 8, 9, 4, 5, 12, 13) +
+                         __builtin_shufflevector(p01, p23, 2, 3, 10, 11, 6, 7, 14, 15);
+        const Lanes q1 = __builtin_shufflevector(p45, p67, 0, 1, 8, 9, 4, 5, 12, 13) +
+                         __builtin_shufflevector(p45, p67, 2, 3, 10, 11, 6, 7, 14, 15);
+        const Lanes y = __builtin_shufflevector(q0, q1, 0, 1, 2, 3, 8, 9, 10, 11) +
+                        __builtin_shufflevector(q0, q1, 4, 5, 6, 7, 12, 13, 14, 15);
+        std::memcpy(x + i, &y, sizeof y);
+    }
+    for (; i < n; ++i) {
+        Lanes sum;
+        downsampleLanes(line + i * L + L, sum);
         const Lanes pairs = sum + __builtin_shufflevector(sum, sum, 1, 0, 3, 2, 5, 4, 7, 6);
         const Lanes quads = pairs + __builtin_shufflevector(pairs, pairs, 2, 3, 0, 1, 6, 7, 4, 5);
         x[i] = quads[0] + quads[4];

@@ -64,6 +64,29 @@ void BM_ChannelResamplers(benchmark::State& state) {
 }
 BENCHMARK(BM_ChannelResamplers)->Arg(44100)->Arg(96000);
 
+// Each resampler half alone at 48000 Hz (x4), on blocks of the given length.
+void BM_ChannelUpsample(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    Fixture f(48000.0);
+    for (auto _ : state) {
+        f.channel.Upsample(f.Fill(), n);
+        benchmark::ClobberMemory();
+    }
+    bench::reportPerSample(state, n);
+}
+BENCHMARK(BM_ChannelUpsample)->Arg(32)->Arg(256);
+
+void BM_ChannelDownsample(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    Fixture f(48000.0);
+    for (auto _ : state) {
+        f.channel.Downsample(f.Fill(), n);
+        benchmark::ClobberMemory();
+    }
+    bench::reportPerSample(state, n);
+}
+BENCHMARK(BM_ChannelDownsample)->Arg(32)->Arg(256);
+
 void BM_ChannelPreTube(benchmark::State& state) {
     const double rate = static_cast<double>(state.range(0));
     Fixture f(rate);
