@@ -65,6 +65,31 @@ constexpr Phases<1> phases1 = makePhases<1>();
 typedef double Half __attribute__((vector_size(32)));
 typedef double Quarter __attribute__((vector_size(16)));
 
+// Stores the L phases of eight inputs in time order: out[k L + j] = y[j][k].
+[[gnu::always_inline]] inline void interleave(const Lanes (&y)[4], double* out) {
+    const Lanes y01 = __builtin_shufflevector(y[0], y[1], 0, 8, 1, 9, 2, 10, 3, 11);
+    const Lanes y01High = __builtin_shufflevector(y[0], y[1], 4, 12, 5, 13, 6, 14, 7, 15);
+    const Lanes y23 = __builtin_shufflevector(y[2], y[3], 0, 8, 1, 9, 2, 10, 3, 11);
+    const Lanes y23High = __builtin_shufflevector(y[2], y[3], 4, 12, 5, 13, 6, 14, 7, 15);
+    const Lanes o[4] = {
+        __builtin_shufflevector(y01, y23, 0, 1, 8, 9, 2, 3, 10, 11),
+        __builtin_shufflevector(y01, y23, 4, 5, 12, 13, 6, 7, 14, 15),
+        __builtin_shufflevector(y01High, y23High, 0, 1, 8, 9, 2, 3, 10, 11),
+        __builtin_shufflevector(y01High, y23High, 4, 5, 12, 13, 6, 7, 14, 15),
+    };
+    std::memcpy(out, o, sizeof o);
+}
+[[gnu::always_inline]] inline void interleave(const Lanes (&y)[2], double* out) {
+    const Lanes o[2] = {
+        __builtin_shufflevector(y[0], y[1], 0, 8, 1, 9, 2, 10, 3, 11),
+        __builtin_shufflevector(y[0], y[1], 4, 12, 5, 13, 6, 14, 7, 15),
+    };
+    std::memcpy(out, o, sizeof o);
+}
+[[gnu::always_inline]] inline void interleave(const Lanes (&y)[1], double* out) {
+    std::memcpy(out, &y[0], sizeof y[0]);
+}
+
 // Up-sampling by L: lane p L + j sums phase j over the rows r = p, p + 8/L,
 // ...; row r multiplies window[r], so a step of 8/L rows meets the window
 // samples each repeated L times. Phase j of input i is the pairwise sum of
@@ -83,7 +108,8 @@ template <int L>
     int i = 0;
     for (; i + 8 <= n; i += 8) {
         const double* windows = line + taps + 1 + i - branch; // window_(i+k) = windows + k
-        double phaseOut[L][8];
+        Lanes phaseOut[L];
+#pragma GCC unroll 4
         for (int j = 0; j < L; ++j) {
             Lanes part[parts] = {};
 #pragma GCC unroll 8
@@ -104,11 +130,9 @@ template <int L>
                 y = ((part[0] + part[1]) + (part[2] + part[3])) +
                     ((part[4] + part[5]) + (part[6] + part[7]));
             }
-            std::memcpy(phaseOut[j], &y, sizeof y);
+            phaseOut[j] = y;
         }
-        for (int k = 0; k < 8; ++k)
-            for (int j = 0; j < L; ++j)
-                out[(i + k) * L + j] = phaseOut[j][k];
+        interleave(phaseOut, out + i * L);
     }
     for (; i < n; ++i) {
         const double* window = line + taps + 1 + i - branch; // x[i - branch + 1 .. i]
