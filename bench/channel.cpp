@@ -1,8 +1,9 @@
 // One amplifier channel per input sample with the constructor's settings,
 // settled, at 44100 Hz (oversampled x4) and 96000 Hz (x2), on noise, beside two
 // parts of it on the same input: the resampler pair alone, and the pre-amp tube
-// alone on the oversampled blocks. "ns/sample" counts input (base-rate)
-// samples; "x realtime" is seconds of audio per second of CPU.
+// alone on the oversampled blocks; and each resampler half alone at 48000 Hz on
+// short and long blocks. "ns/sample" counts input (base-rate) samples;
+// "x realtime" is seconds of audio per second of CPU.
 #include "amp/tarvex_channel.h"
 #include "bench_util.h"
 
