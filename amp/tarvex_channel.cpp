@@ -57,13 +57,38 @@ constexpr Phases<4> phases4 = makePhases<4>();
 constexpr Phases<2> phases2 = makePhases<2>();
 constexpr Phases<1> phases1 = makePhases<1>();
 
-// Every resampler output is a sum of 64 products split into eight partial
-// sums, each running over its terms in order from zero, and the eight added
-// pairwise at the end, so that they do not form one serial chain of
-// additions. The eight partial sums sit side by side in one vector of lanes;
-// the arithmetic is lane by lane, so any vector width gives the same results.
-typedef double Half __attribute__((vector_size(32)));
+// Every resampler output (but the factor-4 up-sampler's, see upsample4) is
+// a sum of 64 products split into eight partial sums, each running over its
+// terms in order from zero, and the eight added pairwise at the end, so that
+// they do not form one serial chain of additions. The eight partial sums sit
+// side by side in one vector of lanes; the arithmetic is lane by lane, so any
+// vector width gives the same results.
 typedef double Quarter __attribute__((vector_size(16)));
+
+// Stores the L phases of eight inputs in time order: out[k L + j] = y[j][k].
+[[gnu::always_inline]] inline void interleave(const Lanes (&y)[4], double* out) {
+    const Lanes y01 = __builtin_shufflevector(y[0], y[1], 0, 8, 1, 9, 2, 10, 3, 11);
+    const Lanes y01High = __builtin_shufflevector(y[0], y[1], 4, 12, 5, 13, 6, 14, 7, 15);
+    const Lanes y23 = __builtin_shufflevector(y[2], y[3], 0, 8, 1, 9, 2, 10, 3, 11);
+    const Lanes y23High = __builtin_shufflevector(y[2], y[3], 4, 12, 5, 13, 6, 14, 7, 15);
+    const Lanes o[4] = {
+        __builtin_shufflevector(y01, y23, 0, 1, 8, 9, 2, 3, 10, 11),
+        __builtin_shufflevector(y01, y23, 4, 5, 12, 13, 6, 7, 14, 15),
+        __builtin_shufflevector(y01High, y23High, 0, 1, 8, 9, 2, 3, 10, 11),
+        __builtin_shufflevector(y01High, y23High, 4, 5, 12, 13, 6, 7, 14, 15),
+    };
+    std::memcpy(out, o, sizeof o);
+}
+[[gnu::always_inline]] inline void interleave(const Lanes (&y)[2], double* out) {
+    const Lanes o[2] = {
+        __builtin_shufflevector(y[0], y[1], 0, 8, 1, 9, 2, 10, 3, 11),
+        __builtin_shufflevector(y[0], y[1], 4, 12, 5, 13, 6, 14, 7, 15),
+    };
+    std::memcpy(out, o, sizeof o);
+}
+[[gnu::always_inline]] inline void interleave(const Lanes (&y)[1], double* out) {
+    std::memcpy(out, &y[0], sizeof y[0]);
+}
 
 // Up-sampling by L: lane p L + j sums phase j over the rows r = p, p + 8/L,
 // ...; row r multiplies window[r], so a step of 8/L rows meets the window
@@ -74,6 +99,7 @@ typedef double Quarter __attribute__((vector_size(16)));
 // instead: for each phase j and part p, lane k sums c[r][j] window_(i+k)[r]
 // over the same rows in the same order, so that one load serves eight
 // inputs and no lane needs shuffling; the results are identical.
+// (Factor 4 has its own kernel below.)
 template <int L>
 [[gnu::always_inline]] inline void upsampleBy(const Phases<L>& phases, const double* line, int n,
                                               double* out) {
@@ -83,7 +109,8 @@ template <int L>
     int i = 0;
     for (; i + 8 <= n; i += 8) {
         const double* windows = line + taps + 1 + i - branch; // window_(i+k) = windows + k
-        double phaseOut[L][8];
+        Lanes phaseOut[L];
+#pragma GCC unroll 4
         for (int j = 0; j < L; ++j) {
             Lanes part[parts] = {};
 #pragma GCC unroll 8
@@ -96,19 +123,15 @@ template <int L>
                 }
             }
             Lanes y;
-            if constexpr (L == 4) {
-                y = (part[0] + part[1]) * 4.0;
-            } else if constexpr (L == 2) {
+            if constexpr (L == 2) {
                 y = ((part[0] + part[1]) + (part[2] + part[3])) * 2.0;
             } else {
                 y = ((part[0] + part[1]) + (part[2] + part[3])) +
                     ((part[4] + part[5]) + (part[6] + part[7]));
             }
-            std::memcpy(phaseOut[j], &y, sizeof y);
+            phaseOut[j] = y;
         }
-        for (int k = 0; k < 8; ++k)
-            for (int j = 0; j < L; ++j)
-                out[(i + k) * L + j] = phaseOut[j][k];
+        interleave(phaseOut, out + i * L);
     }
     for (; i < n; ++i) {
         const double* window = line + taps + 1 + i - branch; // x[i - branch + 1 .. i]
@@ -119,22 +142,14 @@ template <int L>
             std::memcpy(&coefficients, c + r * L, sizeof coefficients);
             if constexpr (L == 1) {
                 std::memcpy(&w, window + r, sizeof w);
-            } else if constexpr (L == 2) {
+            } else {
                 const double w0 = window[r], w1 = window[r + 1], w2 = window[r + 2],
                              w3 = window[r + 3];
                 w = Lanes{w0, w0, w1, w1, w2, w2, w3, w3};
-            } else {
-                const double w0 = window[r], w1 = window[r + 1];
-                w = Lanes{w0, w0, w0, w0, w1, w1, w1, w1};
             }
             sum += coefficients * w;
         }
-        if constexpr (L == 4) {
-            const Half phase = __builtin_shufflevector(sum, sum, 0, 1, 2, 3) +
-                               __builtin_shufflevector(sum, sum, 4, 5, 6, 7);
-            const Half y = phase * 4.0;
-            std::memcpy(out + i * L, &y, sizeof y);
-        } else if constexpr (L == 2) {
+        if constexpr (L == 2) {
             const Lanes pairs = sum + __builtin_shufflevector(sum, sum, 2, 3, 0, 1, 6, 7, 4, 5);
             const Quarter phase = __builtin_shufflevector(pairs, pairs, 0, 1) +
                                   __builtin_shufflevector(pairs, pairs, 4, 5);
@@ -151,31 +166,124 @@ template <int L>
 
 // Output i is sum_k h[k] s[i L + L - 1 - k] over the oversampled samples s;
 // `line` holds 64 earlier samples and then the block. Lane j sums the taps
-// k = j, j + 8, ... .
+// k = j, j + 8, ... of output i; the lanes are then added pairwise,
+// ((0 + 1) + (2 + 3)) + ((4 + 5) + (6 + 7)).
+// (Results go out through references, which keeps wide vectors out of the
+// calling convention.)
+[[gnu::always_inline]] inline void downsampleLanes(const double* window, Lanes& sum) {
+    const double* h = TarvexChannel::us_filter;
+    sum = Lanes{};
+#pragma GCC unroll 8
+    for (int k = 0; k < taps; k += 8) {
+        Lanes w, coefficients;
+        std::memcpy(&w, window + k, sizeof w);
+        std::memcpy(&coefficients, h + k, sizeof coefficients);
+        sum += w * coefficients;
+    }
+}
+
+// Neighbouring lanes of a and b added: (a0 + a1, b0 + b1, a2 + a3, b2 + b3, ...).
+[[gnu::always_inline]] inline void addNeighbours(const Lanes& a, const Lanes& b, Lanes& sum) {
+    sum = __builtin_shufflevector(a, b, 0, 8, 2, 10, 4, 12, 6, 14) +
+          __builtin_shufflevector(a, b, 1, 9, 3, 11, 5, 13, 7, 15);
+}
+
+// Eight outputs at a time are added across their lane sums together, in the
+// same pairs as one at a time, so that seven additions serve all eight.
 template <int L>
 [[gnu::always_inline]] inline void downsampleBy(const double* line, int n, double* x) {
-    const double* h = TarvexChannel::us_filter;
-    for (int i = 0; i < n; ++i) {
-        const double* window = line + i * L + L; // s[i L + L - 64 .. i L + L - 1]
-        Lanes sum = {};
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        Lanes s[8];
 #pragma GCC unroll 8
-        for (int k = 0; k < taps; k += 8) {
-            Lanes w, coefficients;
-            std::memcpy(&w, window + k, sizeof w);
-            std::memcpy(&coefficients, h + k, sizeof coefficients);
-            sum += w * coefficients;
-        }
+        for (int o = 0; o < 8; ++o)
+            downsampleLanes(line + (i + o) * L + L, s[o]);
+        // Output o's pair sums, then its halves, then the whole.
+        Lanes p01, p23, p45, p67;
+        addNeighbours(s[0], s[1], p01);
+        addNeighbours(s[2], s[3], p23);
+        addNeighbours(s[4], s[5], p45);
+        addNeighbours(s[6], s[7], p67);
+        const Lanes q0 = __builtin_shufflevector(p01, p23, 0, 1, 8, 9, 4, 5, 12, 13) +
+                         __builtin_shufflevector(p01, p23, 2, 3, 10, 11, 6, 7, 14, 15);
+        const Lanes q1 = __builtin_shufflevector(p45, p67, 0, 1, 8, 9, 4, 5, 12, 13) +
+                         __builtin_shufflevector(p45, p67, 2, 3, 10, 11, 6, 7, 14, 15);
+        const Lanes y = __builtin_shufflevector(q0, q1, 0, 1, 2, 3, 8, 9, 10, 11) +
+                        __builtin_shufflevector(q0, q1, 4, 5, 6, 7, 12, 13, 14, 15);
+        std::memcpy(x + i, &y, sizeof y);
+    }
+    for (; i < n; ++i) {
+        Lanes sum;
+        downsampleLanes(line + i * L + L, sum);
         const Lanes pairs = sum + __builtin_shufflevector(sum, sum, 1, 0, 3, 2, 5, 4, 7, 6);
         const Lanes quads = pairs + __builtin_shufflevector(pairs, pairs, 2, 3, 0, 1, 6, 7, 4, 5);
         x[i] = quads[0] + quads[4];
     }
 }
 
+// Up-sampling by 4 in pairs of mirrored phases. Phase 3 - j runs phase j's
+// branch backwards (the filter is symmetric), so with the window w of 16
+// inputs, u = y_j + y_(3-j) = sum_(r<8) (c_j[r] + c_j[15-r]) (w[r] + w[15-r])
+// and v = y_j - y_(3-j) the same with differences; then y_j = (u + v) / 2 and
+// y_(3-j) = (u - v) / 2 (times the gain 4). Half the multiplications of the
+// direct branches, at a rounding within a few units in the last place of it.
+struct Butterflies {
+    double sum[2][8], difference[2][8]; // [j][r]
+};
+constexpr Butterflies makeButterflies() {
+    Butterflies b{};
+    for (int j = 0; j < 2; ++j)
+        for (int r = 0; r < 8; ++r) {
+            b.sum[j][r] = phases4.c[r][j] + phases4.c[15 - r][j];
+            b.difference[j][r] = phases4.c[r][j] - phases4.c[15 - r][j];
+        }
+    return b;
+}
+constexpr Butterflies butterflies = makeButterflies();
+
+// Eight inputs at a time, one per lane (window_(i+k) = windows + k), then one
+// at a time with the same operations in the same order.
+TARVEX_VECTOR_CLONES void upsample4(const double* line, int n, double* out) {
+    const Butterflies& b = butterflies;
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const double* windows = line + taps + 1 + i - 16;
+        Lanes u[2] = {}, v[2] = {};
+#pragma GCC unroll 8
+        for (int r = 0; r < 8; ++r) {
+            Lanes early, late;
+            std::memcpy(&early, windows + r, sizeof early);
+            std::memcpy(&late, windows + 15 - r, sizeof late);
+            const Lanes sum = early + late, difference = early - late;
+#pragma GCC unroll 2
+            for (int j = 0; j < 2; ++j) {
+                u[j] += b.sum[j][r] * sum;
+                v[j] += b.difference[j][r] * difference;
+            }
+        }
+        const Lanes y[4] = {(u[0] + v[0]) * 2.0, (u[1] + v[1]) * 2.0, (u[1] - v[1]) * 2.0,
+                            (u[0] - v[0]) * 2.0};
+        interleave(y, out + i * 4);
+    }
+    for (; i < n; ++i) {
+        const double* window = line + taps + 1 + i - 16;
+        double u[2] = {}, v[2] = {};
+        for (int r = 0; r < 8; ++r) {
+            const double sum = window[r] + window[15 - r], difference = window[r] - window[15 - r];
+            for (int j = 0; j < 2; ++j) {
+                u[j] += b.sum[j][r] * sum;
+                v[j] += b.difference[j][r] * difference;
+            }
+        }
+        out[i * 4] = (u[0] + v[0]) * 2.0;
+        out[i * 4 + 1] = (u[1] + v[1]) * 2.0;
+        out[i * 4 + 2] = (u[1] - v[1]) * 2.0;
+        out[i * 4 + 3] = (u[0] - v[0]) * 2.0;
+    }
+}
+
 // Built per instruction set: the lanes fill one or two registers instead of
 // four where the processor has wide ones.
-TARVEX_VECTOR_CLONES void upsample4(const double* line, int n, double* out) {
-    upsampleBy(phases4, line, n, out);
-}
 TARVEX_VECTOR_CLONES void upsample2(const double* line, int n, double* out) {
     upsampleBy(phases2, line, n, out);
 }

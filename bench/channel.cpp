@@ -1,8 +1,9 @@
 // One amplifier channel per input sample with the constructor's settings,
 // settled, at 44100 Hz (oversampled x4) and 96000 Hz (x2), on noise, beside two
 // parts of it on the same input: the resampler pair alone, and the pre-amp tube
-// alone on the oversampled blocks. "ns/sample" counts input (base-rate)
-// samples; "x realtime" is seconds of audio per second of CPU.
+// alone on the oversampled blocks; and each resampler half alone at 48000 Hz on
+// short and long blocks. "ns/sample" counts input (base-rate) samples;
+// "x realtime" is seconds of audio per second of CPU.
 #include "amp/tarvex_channel.h"
 #include "bench_util.h"
 
@@ -63,6 +64,29 @@ void BM_ChannelResamplers(benchmark::State& state) {
     report(state, rate);
 }
 BENCHMARK(BM_ChannelResamplers)->Arg(44100)->Arg(96000);
+
+// Each resampler half alone at 48000 Hz (x4), on blocks of the given length.
+void BM_ChannelUpsample(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    Fixture f(48000.0);
+    for (auto _ : state) {
+        f.channel.Upsample(f.Fill(), n);
+        benchmark::ClobberMemory();
+    }
+    bench::reportPerSample(state, n);
+}
+BENCHMARK(BM_ChannelUpsample)->Arg(32)->Arg(256);
+
+void BM_ChannelDownsample(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    Fixture f(48000.0);
+    for (auto _ : state) {
+        f.channel.Downsample(f.Fill(), n);
+        benchmark::ClobberMemory();
+    }
+    bench::reportPerSample(state, n);
+}
+BENCHMARK(BM_ChannelDownsample)->Arg(32)->Arg(256);
 
 void BM_ChannelPreTube(benchmark::State& state) {
     const double rate = static_cast<double>(state.range(0));

@@ -65,90 +65,109 @@ TARVEX_VECTOR_CLONES void directSums(double* y, const double* h, int taps, const
     }
 }
 
-// Packed complex product of the (16-byte aligned) pairs at x and h,
-// (a + ib)(c + id) = (ac - bd, ad + bc).
-#if defined(__SSE2__)
-inline __m128d complexProduct(const double* x, const double* h) {
-    const __m128d xv = _mm_load_pd(x);
-    const __m128d hv = _mm_load_pd(h);
-    const __m128d swapped = _mm_shuffle_pd(hv, hv, 1);                  // (d, c)
-    const __m128d signed_ = _mm_xor_pd(swapped, _mm_set_pd(0.0, -0.0)); // (-d, c)
-    return _mm_add_pd(_mm_mul_pd(_mm_unpacklo_pd(xv, xv), hv),
-                      _mm_mul_pd(_mm_unpackhi_pd(xv, xv), signed_));
-}
-#endif
-// Sums over partitions 1 .. count-1 of the packed complex products of the
-// pairs at offsets j .. end-1 (step 2), stored at a + j. For pairs (a, b) and
-// (c, d) the sums of (ac, ad) and of (bd, bc) run separately and meet at the
-// end as (sum ac - sum bd, sum ad + sum bc): two independent sums per pair.
-// Four pairs at a time in a vector of lanes, then two, then one, all with the
-// same operations in the same order; built per instruction set.
-TARVEX_WIDE_CLONES void complexSums(double* a, const double* const* x, const double* const* h,
-                                    int count, int j, int end) {
-    constexpr LaneFlags negateLow = {INT64_MIN, 0, INT64_MIN, 0, INT64_MIN, 0, INT64_MIN, 0};
-    for (; j + 8 <= end; j += 8) {
-        Lanes direct = {}, cross = {};
-        for (int p = 1; p < count; ++p) {
-            Lanes xv, hv;
-            std::memcpy(&xv, x[p] + j, sizeof xv);
-            std::memcpy(&hv, h[p] + j, sizeof hv);
-            direct += __builtin_shufflevector(xv, xv, 0, 0, 2, 2, 4, 4, 6, 6) * hv;
-            cross += __builtin_shufflevector(xv, xv, 1, 1, 3, 3, 5, 5, 7, 7) *
-                     __builtin_shufflevector(hv, hv, 1, 0, 3, 2, 5, 4, 7, 6);
-        }
-        const Lanes sum = direct + (Lanes)((LaneFlags)cross ^ negateLow);
-        std::memcpy(a + j, &sum, sizeof sum);
+// Mono spectra are kept split: the real parts of bins 0 .. S-1, then their
+// imaginary parts, so that the products of neighbouring bins need no
+// shuffling. Splits the first S bins of a spectrum in the transform's own
+// layout into `split` (2S doubles). Built per instruction set.
+TARVEX_WIDE_CLONES void splitBins(const double* spectrum, double* split, int S) {
+    int b = 0;
+    for (; b + 8 <= S; b += 8) {
+        Lanes low, high;
+        std::memcpy(&low, spectrum + 2 * b, sizeof low);
+        std::memcpy(&high, spectrum + 2 * b + 8, sizeof high);
+        const Lanes re = __builtin_shufflevector(low, high, 0, 2, 4, 6, 8, 10, 12, 14);
+        const Lanes im = __builtin_shufflevector(low, high, 1, 3, 5, 7, 9, 11, 13, 15);
+        std::memcpy(split + b, &re, sizeof re);
+        std::memcpy(split + S + b, &im, sizeof im);
     }
-#if defined(__SSE2__)
-    const __m128d negateLow2 = _mm_set_pd(0.0, -0.0);
-    for (; j + 4 <= end; j += 4) {
-        __m128d direct0 = _mm_setzero_pd(), cross0 = direct0, direct1 = direct0, cross1 = direct0;
-        for (int p = 1; p < count; ++p) {
-            const __m128d x0 = _mm_load_pd(x[p] + j), h0 = _mm_load_pd(h[p] + j);
-            const __m128d x1 = _mm_load_pd(x[p] + j + 2), h1 = _mm_load_pd(h[p] + j + 2);
-            direct0 = _mm_add_pd(direct0, _mm_mul_pd(_mm_unpacklo_pd(x0, x0), h0));
-            cross0 =
-                _mm_add_pd(cross0, _mm_mul_pd(_mm_unpackhi_pd(x0, x0), _mm_shuffle_pd(h0, h0, 1)));
-            direct1 = _mm_add_pd(direct1, _mm_mul_pd(_mm_unpacklo_pd(x1, x1), h1));
-            cross1 =
-                _mm_add_pd(cross1, _mm_mul_pd(_mm_unpackhi_pd(x1, x1), _mm_shuffle_pd(h1, h1, 1)));
-        }
-        _mm_store_pd(a + j, _mm_add_pd(direct0, _mm_xor_pd(cross0, negateLow2)));
-        _mm_store_pd(a + j + 2, _mm_add_pd(direct1, _mm_xor_pd(cross1, negateLow2)));
+    for (; b < S; ++b) {
+        split[b] = spectrum[2 * b];
+        split[S + b] = spectrum[2 * b + 1];
     }
-    for (; j < end; j += 2) {
-        __m128d direct = _mm_setzero_pd(), cross = direct;
-        for (int p = 1; p < count; ++p) {
-            const __m128d xv = _mm_load_pd(x[p] + j), hv = _mm_load_pd(h[p] + j);
-            direct = _mm_add_pd(direct, _mm_mul_pd(_mm_unpacklo_pd(xv, xv), hv));
-            cross =
-                _mm_add_pd(cross, _mm_mul_pd(_mm_unpackhi_pd(xv, xv), _mm_shuffle_pd(hv, hv, 1)));
-        }
-        _mm_store_pd(a + j, _mm_add_pd(direct, _mm_xor_pd(cross, negateLow2)));
-    }
-#else
-    for (; j < end; j += 2) {
-        double ac = 0.0, ad = 0.0, bd = 0.0, bc = 0.0;
-        for (int p = 1; p < count; ++p) {
-            ac += x[p][j] * h[p][j];
-            ad += x[p][j] * h[p][j + 1];
-            bd += x[p][j + 1] * h[p][j + 1];
-            bc += x[p][j + 1] * h[p][j];
-        }
-        a[j] = ac - bd;
-        a[j + 1] = ad + bc;
-    }
-#endif
 }
 
-// Adds the product of the pairs at x and h to the pair at a.
-inline void complexMultiplyAdd(double* a, const double* x, const double* h) {
-#if defined(__SSE2__)
-    _mm_store_pd(a, _mm_add_pd(_mm_load_pd(a), complexProduct(x, h)));
-#else
-    a[0] += x[0] * h[0] - x[1] * h[1];
-    a[1] += x[0] * h[1] + x[1] * h[0];
-#endif
+// Eight bins' real and imaginary parts as sixteen values in pairs.
+[[gnu::always_inline]] inline void makePairs(const Lanes& re, const Lanes& im, Lanes (&pairs)[2]) {
+    pairs[0] = __builtin_shufflevector(re, im, 0, 8, 1, 9, 2, 10, 3, 11);
+    pairs[1] = __builtin_shufflevector(re, im, 4, 12, 5, 13, 6, 14, 7, 15);
+}
+
+// For the bins b in [first, end) of split spectra (real parts at +0,
+// imaginary at +S), and their partners b + S/2, the sums over partitions
+// 1 .. count-1 of the products x[p] h[p], stored as pairs at a + 2b. For bins
+// (r + i m) and (c + i d) the four sums of rc, md, rd and mc run separately,
+// each from zero in partition order, and meet at the end as
+// (sum rc - sum md, sum rd + sum mc). Eight bins and their partners side by
+// side, then one at a time, with the same operations in the same order;
+// built per instruction set.
+TARVEX_VECTOR_CLONES void complexSums(double* a, const double* const* x, const double* const* h,
+                                      int count, int S, int first, int end) {
+    const int half = S / 2;
+    int b = first;
+    for (; b + 8 <= end; b += 8) {
+        Lanes rc[2] = {}, md[2] = {}, rd[2] = {}, mc[2] = {};
+        for (int p = 1; p < count; ++p) {
+#pragma GCC unroll 2
+            for (int k = 0; k < 2; ++k) {
+                const int at = b + k * half;
+                Lanes r, m, c, d;
+                std::memcpy(&r, x[p] + at, sizeof r);
+                std::memcpy(&m, x[p] + S + at, sizeof m);
+                std::memcpy(&c, h[p] + at, sizeof c);
+                std::memcpy(&d, h[p] + S + at, sizeof d);
+                rc[k] += r * c;
+                md[k] += m * d;
+                rd[k] += r * d;
+                mc[k] += m * c;
+            }
+        }
+#pragma GCC unroll 2
+        for (int k = 0; k < 2; ++k) {
+            Lanes pairs[2];
+            makePairs(rc[k] - md[k], rd[k] + mc[k], pairs);
+            std::memcpy(a + 2 * (b + k * half), pairs, sizeof pairs);
+        }
+    }
+    for (; b < end; ++b) {
+        for (const int at : {b, b + half}) {
+            double rc = 0.0, md = 0.0, rd = 0.0, mc = 0.0;
+            for (int p = 1; p < count; ++p) {
+                const double r = x[p][at], m = x[p][S + at], c = h[p][at], d = h[p][S + at];
+                rc += r * c;
+                md += m * d;
+                rd += r * d;
+                mc += m * c;
+            }
+            a[2 * at] = rc - md;
+            a[2 * at + 1] = rd + mc;
+        }
+    }
+}
+
+// Adds to the pairs at a + 2b the products of the split spectra x and h for
+// the bins b in [first, end): (rc - md, rd + mc), each product formed before
+// it is added.
+TARVEX_VECTOR_CLONES void complexMultiplyAdd(double* a, const double* x, const double* h, int S,
+                                             int first, int end) {
+    int b = first;
+    for (; b + 8 <= end; b += 8) {
+        Lanes r, m, c, d, pairs[2];
+        std::memcpy(&r, x + b, sizeof r);
+        std::memcpy(&m, x + S + b, sizeof m);
+        std::memcpy(&c, h + b, sizeof c);
+        std::memcpy(&d, h + S + b, sizeof d);
+        makePairs(r * c - m * d, r * d + m * c, pairs);
+        Lanes sums[2];
+        std::memcpy(sums, a + 2 * b, sizeof sums);
+        sums[0] += pairs[0];
+        sums[1] += pairs[1];
+        std::memcpy(a + 2 * b, sums, sizeof sums);
+    }
+    for (; b < end; ++b) {
+        const double r = x[b], m = x[S + b], c = h[b], d = h[S + b];
+        a[2 * b] += r * c - m * d;
+        a[2 * b + 1] += r * d + m * c;
+    }
 }
 
 double finiteOrZero(double v) {
@@ -325,6 +344,8 @@ void CabinetConvolver::SetImpulse(const double* left, const double* right, int l
                 for (int j = 0; j < 2 * size + 2; ++j)
                     spectrum[j] *= 0.5;
                 spectrum[1] = spectrum[2 * size + 1] = 0.0;
+                splitBins(spectrum, scratch, size); // bin `size` stays at 2 size
+                std::copy(scratch, scratch + 2 * size, spectrum);
             } else {
                 i = fillComplexPartition(spectrum, left, right, i, length, size, 2.0 / (4 * size));
                 cdft(4 * size, -1, spectrum, work);
@@ -395,54 +416,60 @@ void CabinetConvolver::Enter(Stage& s, const double* x, int count) {
 
 // Mono share of the samples at positions [first, first + count) of the
 // block: each odd position 2m+1 accumulates, over the partitions 1 .. P-1 in
-// order, the products of the bins at doubles 2m and S + 2m (at m = 0 also
-// the DC and half-rate bins, which multiply as reals). The spectra are in
-// the transform's own layout: S + 1 complex bins, (a + ib)(c + id).
+// order, the products of bins m and S/2 + m (at m = 0 also the DC and
+// half-rate bins, which multiply as reals), into the pairs of the next
+// block's spectrum. The frames' and partitions' spectra are split (see
+// splitBins); the accumulator is in the transform's own layout.
 void CabinetConvolver::MonoShare(Stage& s, int first, int count) {
     const int S = s.size;
-    // Odd position q owns the pair at q - 1: the pairs lo, lo + 2, .. below
-    // hi, and their partners S + j.
-    const int lo = first & ~1;
-    const int hi = (first + count) & ~1;
+    // Odd position q owns bin (q - 1) / 2: the bins lo .. hi - 1, and their
+    // partners S/2 + b.
+    const int lo = first / 2;
+    const int hi = (first + count) / 2;
     if (lo >= hi) return;
     const double* X[32];
     const double* H[32];
+    X[0] = H[0] = nullptr; // partition 0 is summed at the block end
     const int partitions = s.partitions;
     for (int p = 1; p < partitions; ++p) {
-        X[p] = s.slot[p + 1] + s.spectrumAt;
+        X[p] = s.slot[p + 1];
         H[p] = s.spectra + p * s.stride;
     }
     double* a = s.acc;
-    int j = lo;
-    if (j == 0) {
+    // Pair by pair, each summed over the partitions in order from zero.
+    complexSums(a, X, H, partitions, S, lo, hi);
+    if (lo == 0) { // bin 0 is the DC bin, real, like bin S
         double dc = 0.0, half = 0.0;
         for (int p = 1; p < partitions; ++p) {
             dc += X[p][0] * H[p][0];
-            half += X[p][2 * S] * H[p][2 * S];
+            half += X[p][s.spectrumAt + 2 * S] * H[p][2 * S];
         }
         a[0] = dc;
         a[1] = 0.0;
         a[2 * S] = half;
         a[2 * S + 1] = 0.0;
-        j = 2;
     }
-    // Pair by pair, each summed over the partitions in order from zero.
-    complexSums(a, X, H, partitions, j, hi);
-    complexSums(a, X, H, partitions, S + lo, S + hi);
 }
 
 // Block end: the newest frame is transformed, its product with partition 0
 // completes the next block's spectrum, which is turned into time samples.
+// The frame's samples are no longer needed: its split spectrum takes their
+// place, the half-rate bin staying in the transform's output behind them.
 void CabinetConvolver::EndMonoBlock(Stage& s) {
-    const int n = 2 * s.size;
-    double* X = s.slot[1] + s.spectrumAt;
+    const int S = s.size;
+    const int n = 2 * S;
+    double* X = s.slot[1];
+    double* spectrum = X + s.spectrumAt;
     const double* H = s.spectra;
     double* a = s.acc;
-    realForward(n, s.slot[1], X);
-    a[0] += X[0] * H[0];
-    a[n] += X[n] * H[n];
-    for (int j = 2; j < n; j += 2)
-        complexMultiplyAdd(a + j, X + j, H + j);
+    realForward(n, X, spectrum);
+    splitBins(spectrum, X, S);
+    // Bin 0 (DC) multiplies as a real, like bin S; its imaginary part stays.
+    const double dc = a[0] + X[0] * H[0], dcImaginary = a[1];
+    complexMultiplyAdd(a, X, H, S, 0, S);
+    a[0] = dc;
+    a[1] = dcImaginary;
+    a[n] += spectrum[n] * H[n];
     realInverse(n, a, s.out);
     Rotate(s);
 }

@@ -65,11 +65,14 @@ public:
     // The loaded row's arrays, laid out one after the other in `storage`, all
     // 64-byte aligned (the transforms then take their allocation-free plans).
     // Per stage of partition size S and P partitions:
-    //   spectra P partition spectra; mono: S + 1 bins in the transform's own
-    //          layout, scaled for the inverse; stereo: 4S values, the complex
-    //          spectrum of 2S values
+    //   spectra P partition spectra; mono: S + 1 bins scaled for the inverse,
+    //          split: the real parts of bins 0 .. S-1, their imaginary parts,
+    //          then bin S and a 0 (2S + 2 values); stereo: 4S values, the
+    //          complex spectrum of 2S values
     //   frames P + 1 input frames; mono: 2S samples, then room for their
-    //          spectrum (2S + 2); stereo: 2S samples, transformed in place
+    //          transform (2S + 2), whose bins 0 .. S-1 then replace the
+    //          samples, split, bin S staying behind them; stereo: 2S samples,
+    //          transformed in place
     //   acc    the next block's spectrum (mono 2S + 2, stereo 4S; stereo
     //          leaves its time output there too)
     //   out    mono: the next block's time output (2S)
@@ -134,7 +137,7 @@ private:
         double* acc;
         double* out;
         double* work;
-        int spectrumAt; // offset of a frame's spectrum from its samples
+        int spectrumAt; // offset of a frame's transform from its samples
         int size;       // partition size S: frames of 2S samples
         int partitions;
         int pos;
