@@ -45,6 +45,77 @@ inline double tap(const double* line, int w, double d) {
     return (1.0 - f) * line[j] + f * line[k];
 }
 
+// tap() for 0 <= d < maxDelay, where its bound changes nothing.
+inline double tapWithin(const double* line, int w, double d) {
+    const double whole = std::floor(d);
+    const int i = static_cast<int>(whole);
+    const double f = d - whole;
+    const int j = (w - i) & BassChorus::lineMask;
+    const int k = (j - 1) & BassChorus::lineMask;
+    return (1.0 - f) * line[j] + f * line[k];
+}
+
+// The settled taps of a chunk whose input is already in the lines: sample i
+// was written at w + 1 + i, voice v reads (sines[v][i] + 1) amplitude + base
+// behind it, and the output is the dry signal times 1 - level plus the wet one
+// times level, as the sample-by-sample loop forms them. With the writes out
+// of the loop the samples no longer wait on each other's stores.
+template <int Voices, bool Stereo>
+[[gnu::always_inline]] inline void
+settledTaps(const double* __restrict lineL, const double* __restrict lineR, int w,
+            const double* __restrict sines, double amp, double base, double oml, double lvl,
+            double* __restrict left, double* __restrict right, int n) {
+    const auto delay = [amp, base](double sine) { return (sine + 1.0) * amp + base; };
+    for (int i = 0; i < n; ++i) {
+        const int at = (w + 1 + i) & BassChorus::lineMask;
+        if constexpr (Voices == 1) {
+            const double d0 = delay(sines[0 * chunkLength + i]);
+            if constexpr (Stereo) {
+                left[i] = left[i] * oml + tapWithin(lineL, at, d0) * lvl;
+                right[i] = right[i] * oml + tapWithin(lineR, at, d0) * lvl;
+            } else {
+                left[i] = left[i] * oml + lvl * tapWithin(lineL, at, d0);
+            }
+        } else if constexpr (Voices == 2) {
+            const double tL = tapWithin(lineL, at, delay(sines[0 * chunkLength + i]));
+            const double tR = tapWithin(lineR, at, delay(sines[1 * chunkLength + i]));
+            if constexpr (Stereo) {
+                left[i] = left[i] * oml + tL * lvl;
+                right[i] = right[i] * oml + tR * lvl;
+            } else {
+                left[i] = left[i] * oml + 0.5 * lvl * (tL + tR);
+            }
+        } else {
+            const double tL0 = tapWithin(lineL, at, delay(sines[0 * chunkLength + i]));
+            const double tL270 = tapWithin(lineL, at, delay(sines[1 * chunkLength + i]));
+            const double tR180 = tapWithin(lineR, at, delay(sines[2 * chunkLength + i]));
+            const double tR90 = tapWithin(lineR, at, delay(sines[3 * chunkLength + i]));
+            if constexpr (Stereo) {
+                left[i] = left[i] * oml + 0.5 * (tL0 + tL270) * lvl;
+                right[i] = right[i] * oml + 0.5 * (tR180 + tR90) * lvl;
+            } else {
+                left[i] = left[i] * oml + 0.25 * lvl * (tL0 + tL270 + tR180 + tR90);
+            }
+        }
+    }
+}
+
+// Built per instruction set (a rounding instruction serves the floor where the
+// processor has one).
+#define TARVEX_SETTLED_TAPS(name, voices, stereo)                                                  \
+    TARVEX_VECTOR_CLONES void name(const double* lineL, const double* lineR, int w,                \
+                                   const double* sines, double amp, double base, double oml,       \
+                                   double lvl, double* left, double* right, int n) {               \
+        settledTaps<voices, stereo>(lineL, lineR, w, sines, amp, base, oml, lvl, left, right, n);  \
+    }
+TARVEX_SETTLED_TAPS(settledTaps1Stereo, 1, true)
+TARVEX_SETTLED_TAPS(settledTaps2Stereo, 2, true)
+TARVEX_SETTLED_TAPS(settledTaps4Stereo, 4, true)
+TARVEX_SETTLED_TAPS(settledTaps1Mono, 1, false)
+TARVEX_SETTLED_TAPS(settledTaps2Mono, 2, false)
+TARVEX_SETTLED_TAPS(settledTaps4Mono, 4, false)
+#undef TARVEX_SETTLED_TAPS
+
 } // namespace
 
 BassChorus::BassChorus() {
@@ -228,6 +299,33 @@ void BassChorus::run(double* left, double* right, const double* wetInL, const do
     }
     // (sin a + 1) amplitude + base of voice v at sample i.
     const auto settledDelay = [&](int v, int i) { return (sines[v][i] + 1.0) * amp + base; };
+
+    if constexpr (P != Path::Smoothing) {
+        // Every tap at least one sample and less than a line minus a chunk
+        // behind its sample reads an entry written before the chunk or at or
+        // before its own sample, so the chunk can enter the lines first and
+        // the taps run apart from the writes. (The sines stay within a few
+        // units in the last place of +-1.)
+        if (base >= 1.0 && amp >= 0.0 && 2.001 * amp + base < lineLength - chunkLength - 2 &&
+            left != right && n > 0) {
+            for (int i = 0; i < n; ++i) {
+                const int at = (w + 1 + i) & lineMask;
+                lL[at] = wetInL[i];
+                lR[at] = wetInR[i];
+            }
+            constexpr bool stereo = Stereo;
+            const auto kernel = voices == 1   ? (stereo ? settledTaps1Stereo : settledTaps1Mono)
+                                : voices == 2 ? (stereo ? settledTaps2Stereo : settledTaps2Mono)
+                                              : (stereo ? settledTaps4Stereo : settledTaps4Mono);
+            kernel(lL, lR, w, sines[0], amp, base, oml, lvl, left, right, n);
+            w = (w + n) & lineMask;
+            for (int i = 0; i < n; ++i)
+                ph += inc;
+            writeIndex = w;
+            phase = ph;
+            return;
+        }
+    }
 
     for (int i = 0; i < n; ++i) {
         if constexpr (P == Path::Smoothing) {
