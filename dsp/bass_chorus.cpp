@@ -63,13 +63,13 @@ inline double tapWithin(const double* line, int w, double d) {
 template <int Voices, bool Stereo>
 [[gnu::always_inline]] inline void
 settledTaps(const double* __restrict lineL, const double* __restrict lineR, int w,
-            const double* __restrict sines, double amp, double base, double oml, double lvl,
-            double* __restrict left, double* __restrict right, int n) {
+            const double (*__restrict sines)[chunkLength], double amp, double base, double oml,
+            double lvl, double* __restrict left, double* __restrict right, int n) {
     const auto delay = [amp, base](double sine) { return (sine + 1.0) * amp + base; };
     for (int i = 0; i < n; ++i) {
         const int at = (w + 1 + i) & BassChorus::lineMask;
         if constexpr (Voices == 1) {
-            const double d0 = delay(sines[0 * chunkLength + i]);
+            const double d0 = delay(sines[0][i]);
             if constexpr (Stereo) {
                 left[i] = left[i] * oml + tapWithin(lineL, at, d0) * lvl;
                 right[i] = right[i] * oml + tapWithin(lineR, at, d0) * lvl;
@@ -77,8 +77,8 @@ settledTaps(const double* __restrict lineL, const double* __restrict lineR, int 
                 left[i] = left[i] * oml + lvl * tapWithin(lineL, at, d0);
             }
         } else if constexpr (Voices == 2) {
-            const double tL = tapWithin(lineL, at, delay(sines[0 * chunkLength + i]));
-            const double tR = tapWithin(lineR, at, delay(sines[1 * chunkLength + i]));
+            const double tL = tapWithin(lineL, at, delay(sines[0][i]));
+            const double tR = tapWithin(lineR, at, delay(sines[1][i]));
             if constexpr (Stereo) {
                 left[i] = left[i] * oml + tL * lvl;
                 right[i] = right[i] * oml + tR * lvl;
@@ -86,10 +86,10 @@ settledTaps(const double* __restrict lineL, const double* __restrict lineR, int 
                 left[i] = left[i] * oml + 0.5 * lvl * (tL + tR);
             }
         } else {
-            const double tL0 = tapWithin(lineL, at, delay(sines[0 * chunkLength + i]));
-            const double tL270 = tapWithin(lineL, at, delay(sines[1 * chunkLength + i]));
-            const double tR180 = tapWithin(lineR, at, delay(sines[2 * chunkLength + i]));
-            const double tR90 = tapWithin(lineR, at, delay(sines[3 * chunkLength + i]));
+            const double tL0 = tapWithin(lineL, at, delay(sines[0][i]));
+            const double tL270 = tapWithin(lineL, at, delay(sines[1][i]));
+            const double tR180 = tapWithin(lineR, at, delay(sines[2][i]));
+            const double tR90 = tapWithin(lineR, at, delay(sines[3][i]));
             if constexpr (Stereo) {
                 left[i] = left[i] * oml + 0.5 * (tL0 + tL270) * lvl;
                 right[i] = right[i] * oml + 0.5 * (tR180 + tR90) * lvl;
@@ -104,8 +104,8 @@ settledTaps(const double* __restrict lineL, const double* __restrict lineR, int 
 // processor has one).
 #define TARVEX_SETTLED_TAPS(name, voices, stereo)                                                  \
     TARVEX_VECTOR_CLONES void name(const double* lineL, const double* lineR, int w,                \
-                                   const double* sines, double amp, double base, double oml,       \
-                                   double lvl, double* left, double* right, int n) {               \
+                                   const double(*sines)[chunkLength], double amp, double base,     \
+                                   double oml, double lvl, double* left, double* right, int n) {   \
         settledTaps<voices, stereo>(lineL, lineR, w, sines, amp, base, oml, lvl, left, right, n);  \
     }
 TARVEX_SETTLED_TAPS(settledTaps1Stereo, 1, true)
@@ -317,7 +317,7 @@ void BassChorus::run(double* left, double* right, const double* wetInL, const do
             const auto kernel = voices == 1   ? (stereo ? settledTaps1Stereo : settledTaps1Mono)
                                 : voices == 2 ? (stereo ? settledTaps2Stereo : settledTaps2Mono)
                                               : (stereo ? settledTaps4Stereo : settledTaps4Mono);
-            kernel(lL, lR, w, sines[0], amp, base, oml, lvl, left, right, n);
+            kernel(lL, lR, w, sines, amp, base, oml, lvl, left, right, n);
             w = (w + n) & lineMask;
             for (int i = 0; i < n; ++i)
                 ph += inc;
