@@ -34,9 +34,9 @@ void sanitize(double* x, int n) {
         if (!std::isfinite(x[i])) x[i] = 0.0;
 }
 
-// Linear interpolation d samples behind the write index w.
-inline double tap(const double* line, int w, double d) {
-    d = d < maxDelay ? d : maxDelay; // also catches NaN
+// Linear interpolation d samples behind the write index w, for d below
+// maxDelay.
+inline double interpolate(const double* line, int w, double d) {
     const double whole = std::floor(d);
     const int i = static_cast<int>(whole);
     const double f = d - whole;
@@ -44,6 +44,76 @@ inline double tap(const double* line, int w, double d) {
     const int k = (j - 1) & BassChorus::lineMask;
     return (1.0 - f) * line[j] + f * line[k];
 }
+
+// The same for any d.
+inline double tap(const double* line, int w, double d) {
+    return interpolate(line, w, d < maxDelay ? d : maxDelay); // also catches NaN
+}
+
+// The settled taps of samples from .. to - 1 of a chunk whose samples up to
+// these are in the lines: sample i was written at w + 1 + i, voice v reads
+// (sines[v][i] + 1) amplitude + base behind it, and the output is the dry
+// signal times 1 - level plus the wet one times level. Checked, every delay
+// is bounded first; unchecked, it must lie below the bound already.
+template <int Voices, bool Stereo, bool Checked>
+[[gnu::always_inline]] inline void settledTaps(const double* lineL, const double* lineR, int w,
+                                               const double (*sines)[chunkLength], double amp,
+                                               double base, double oml, double lvl, double* left,
+                                               double* right, int from, int to) {
+    const auto read = [amp, base](const double* line, int at, double sine) {
+        const double d = (sine + 1.0) * amp + base;
+        return Checked ? tap(line, at, d) : interpolate(line, at, d);
+    };
+    for (int i = from; i < to; ++i) {
+        const int at = (w + 1 + i) & BassChorus::lineMask;
+        if constexpr (Voices == 1) {
+            if constexpr (Stereo) {
+                left[i] = left[i] * oml + read(lineL, at, sines[0][i]) * lvl;
+                right[i] = right[i] * oml + read(lineR, at, sines[0][i]) * lvl;
+            } else {
+                left[i] = left[i] * oml + lvl * read(lineL, at, sines[0][i]);
+            }
+        } else if constexpr (Voices == 2) {
+            const double tL = read(lineL, at, sines[0][i]);
+            const double tR = read(lineR, at, sines[1][i]);
+            if constexpr (Stereo) {
+                left[i] = left[i] * oml + tL * lvl;
+                right[i] = right[i] * oml + tR * lvl;
+            } else {
+                left[i] = left[i] * oml + 0.5 * lvl * (tL + tR);
+            }
+        } else {
+            const double tL0 = read(lineL, at, sines[0][i]);
+            const double tL270 = read(lineL, at, sines[1][i]);
+            const double tR180 = read(lineR, at, sines[2][i]);
+            const double tR90 = read(lineR, at, sines[3][i]);
+            if constexpr (Stereo) {
+                left[i] = left[i] * oml + 0.5 * (tL0 + tL270) * lvl;
+                right[i] = right[i] * oml + 0.5 * (tR180 + tR90) * lvl;
+            } else {
+                left[i] = left[i] * oml + 0.25 * lvl * (tL0 + tL270 + tR180 + tR90);
+            }
+        }
+    }
+}
+
+// Built per instruction set (a rounding instruction serves the floor where the
+// processor has one).
+#define TARVEX_SETTLED_TAPS(name, voices, stereo)                                                  \
+    TARVEX_VECTOR_CLONES void name(const double* __restrict lineL, const double* __restrict lineR, \
+                                   int w, const double(*__restrict sines)[chunkLength],            \
+                                   double amp, double base, double oml, double lvl,                \
+                                   double* __restrict left, double* __restrict right, int n) {     \
+        settledTaps<voices, stereo, false>(lineL, lineR, w, sines, amp, base, oml, lvl, left,      \
+                                           right, 0, n);                                           \
+    }
+TARVEX_SETTLED_TAPS(settledTaps1Stereo, 1, true)
+TARVEX_SETTLED_TAPS(settledTaps2Stereo, 2, true)
+TARVEX_SETTLED_TAPS(settledTaps4Stereo, 4, true)
+TARVEX_SETTLED_TAPS(settledTaps1Mono, 1, false)
+TARVEX_SETTLED_TAPS(settledTaps2Mono, 2, false)
+TARVEX_SETTLED_TAPS(settledTaps4Mono, 4, false)
+#undef TARVEX_SETTLED_TAPS
 
 } // namespace
 
@@ -198,9 +268,9 @@ void BassChorus::run(double* left, double* right, const double* wetInL, const do
     // ahead for the chunk, so that the tap loop runs without calls. The
     // voices sit at quarter turns, so sin a and cos a serve all four
     // (sin(a + 180) = -sin a, sin(a + 90) = cos a, sin(a + 270) = -cos a).
-    constexpr int voices = P == Path::Mode0 ? 1 : P == Path::Mode1 ? 2 : 4;
-    double sines[voices][chunkLength];
     if constexpr (P != Path::Smoothing) {
+        constexpr int voices = P == Path::Mode0 ? 1 : P == Path::Mode1 ? 2 : 4;
+        double sines[voices][chunkLength];
         double cosines[chunkLength];
         const double* turn = Turns(inc);
         double angle = ph;
@@ -225,12 +295,41 @@ void BassChorus::run(double* left, double* right, const double* wetInL, const do
                 sines[3][i] = cosines[i];
             }
         }
-    }
-    // (sin a + 1) amplitude + base of voice v at sample i.
-    const auto settledDelay = [&](int v, int i) { return (sines[v][i] + 1.0) * amp + base; };
 
-    for (int i = 0; i < n; ++i) {
-        if constexpr (P == Path::Smoothing) {
+        const int start = w;
+        // Every tap at least one sample and less than a line minus a chunk
+        // behind its sample reads an entry written before the chunk or at or
+        // before its own sample, so the chunk can enter the lines first and
+        // the taps run apart from the writes. (The sines stay within a few
+        // units in the last place of +-1.) Otherwise each sample's taps
+        // follow its own write.
+        const bool ahead = base >= 1.0 && amp >= 0.0 &&
+                           2.001 * amp + base < lineLength - chunkLength - 2 && left != right;
+        const auto enter = [&](int i) {
+            w = (w + 1) & lineMask;
+            lL[w] = wetInL[i];
+            lR[w] = wetInR[i];
+            ph += inc;
+        };
+        if (ahead) {
+            for (int i = 0; i < n; ++i)
+                enter(i);
+            constexpr bool stereo = Stereo;
+            const auto kernel = voices == 1   ? (stereo ? settledTaps1Stereo : settledTaps1Mono)
+                                : voices == 2 ? (stereo ? settledTaps2Stereo : settledTaps2Mono)
+                                              : (stereo ? settledTaps4Stereo : settledTaps4Mono);
+            kernel(lL, lR, start, sines, amp, base, oml, lvl, left, right, n);
+        } else {
+            for (int i = 0; i < n; ++i) {
+                enter(i);
+                settledTaps<voices, Stereo, true>(lL, lR, start, sines, amp, base, oml, lvl, left,
+                                                  right, i, i + 1);
+            }
+        }
+        writeIndex = w;
+        phase = ph;
+    } else {
+        for (int i = 0; i < n; ++i) {
             const double c = smoothingCoef;
             moving = smoothTowards(amp, targetAmplitude, c);
             moving |= smoothTowards(inc, targetPhaseIncrement, c);
@@ -238,19 +337,16 @@ void BassChorus::run(double* left, double* right, const double* wetInL, const do
             for (int k = 0; k < 5; ++k)
                 moving |= smoothTowards(g[k], targetGain[k], c);
             moving |= smoothTowards(base, targetBaseDelay, c);
-        }
-        w = (w + 1) & lineMask;
-        lL[w] = wetInL[i];
-        lR[w] = wetInR[i];
-        ph += inc;
-        const auto delayAt = [amp, base](double sine) { return (sine + 1.0) * amp + base; };
-
-        if constexpr (P == Path::Smoothing) {
-            const double s = std::sin(ph), c = std::cos(ph);
+            w = (w + 1) & lineMask;
+            lL[w] = wetInL[i];
+            lR[w] = wetInR[i];
+            ph += inc;
+            const auto delayAt = [amp, base](double sine) { return (sine + 1.0) * amp + base; };
+            const double s = std::sin(ph), co = std::cos(ph);
             const double d0 = delayAt(s);
-            const double wetL = g[0] * tap(lL, w, d0) + g[1] * tap(lL, w, delayAt(-c));
+            const double wetL = g[0] * tap(lL, w, d0) + g[1] * tap(lL, w, delayAt(-co));
             const double wetR = g[2] * tap(lR, w, d0) + g[3] * tap(lR, w, delayAt(-s)) +
-                                g[4] * tap(lR, w, delayAt(c));
+                                g[4] * tap(lR, w, delayAt(co));
             oml = 1.0 - lvl;
             if constexpr (Stereo) {
                 left[i] = left[i] * oml + wetL * lvl;
@@ -258,40 +354,9 @@ void BassChorus::run(double* left, double* right, const double* wetInL, const do
             } else {
                 left[i] = left[i] * oml + 0.5 * lvl * (wetL + wetR);
             }
-        } else if constexpr (P == Path::Mode0) {
-            const double d0 = settledDelay(0, i);
-            if constexpr (Stereo) {
-                left[i] = left[i] * oml + tap(lL, w, d0) * lvl;
-                right[i] = right[i] * oml + tap(lR, w, d0) * lvl;
-            } else {
-                left[i] = left[i] * oml + lvl * tap(lL, w, d0);
-            }
-        } else if constexpr (P == Path::Mode1) {
-            const double tL = tap(lL, w, settledDelay(0, i));
-            const double tR = tap(lR, w, settledDelay(1, i));
-            if constexpr (Stereo) {
-                left[i] = left[i] * oml + tL * lvl;
-                right[i] = right[i] * oml + tR * lvl;
-            } else {
-                left[i] = left[i] * oml + 0.5 * lvl * (tL + tR);
-            }
-        } else {
-            const double tL0 = tap(lL, w, settledDelay(0, i));
-            const double tL270 = tap(lL, w, settledDelay(1, i));
-            const double tR180 = tap(lR, w, settledDelay(2, i));
-            const double tR90 = tap(lR, w, settledDelay(3, i));
-            if constexpr (Stereo) {
-                left[i] = left[i] * oml + 0.5 * (tL0 + tL270) * lvl;
-                right[i] = right[i] * oml + 0.5 * (tR180 + tR90) * lvl;
-            } else {
-                left[i] = left[i] * oml + 0.25 * lvl * (tL0 + tL270 + tR180 + tR90);
-            }
         }
-    }
-
-    writeIndex = w;
-    phase = ph;
-    if constexpr (P == Path::Smoothing) {
+        writeIndex = w;
+        phase = ph;
         amplitude = amp;
         phaseIncrement = inc;
         level = lvl;

@@ -246,6 +246,38 @@ TEST(BassChorusPaths, TheSettledPathsSoundLikeTheGlidePathAtRest) {
     }
 }
 
+TEST(BassChorusPaths, TheSettledPathsReadOnlyEntriesOlderThanTheirSampleAtAnyDelay) {
+    // With no modulation every voice reads the base delay, so the settled
+    // paths (which may enter a chunk into the lines ahead of its taps) must
+    // match the glide path at rest, which writes and reads sample by sample:
+    // below one sample, across the line and just short of a line, where a tap
+    // reaches entries the chunk is about to overwrite.
+    const int line = BassChorus::lineLength;
+    for (int mode : {0, 1, 2}) {
+        for (double delay :
+             {0.0, 0.4, 1.0, 300.25, line - 600.5, line - 100.5, line - 1.0, line + 40.75}) {
+            auto fixed = makeChorus({true, mode, 1.3, 0.7, 0.6, 0.012, 150.0});
+            auto gliding = makeChorus({true, mode, 1.3, 0.7, 0.6, 0.012, 150.0});
+            for (BassChorus* chorus : {fixed.get(), gliding.get()}) {
+                settle(*chorus);
+                chorus->amplitude = chorus->targetAmplitude = 0.0;
+                chorus->baseDelay = chorus->targetBaseDelay = delay;
+            }
+            gliding->smoothing = true; // at rest: every value already on target
+            for (int block : {300, 17, 256, 1000}) {
+                auto l = noise(block, block), r = noise(block, block + 1);
+                auto l2 = l, r2 = r;
+                fixed->process(l.data(), r.data(), block);
+                gliding->process(l2.data(), r2.data(), block);
+                for (size_t i = 0; i < l.size(); ++i) {
+                    ASSERT_NEAR(l[i], l2[i], 1e-12) << mode << " " << delay;
+                    ASSERT_NEAR(r[i], r2[i], 1e-12) << mode << " " << delay;
+                }
+            }
+        }
+    }
+}
+
 TEST(BassChorusPaths, MonoIsTheMeanOfStereoWithTheSameInputOnBothSides) {
     for (int mode : {0, 1, 2}) {
         auto stereo = makeChorus({true, mode, 2.0, 0.8, 0.7, 0.008, 200.0});

@@ -112,9 +112,11 @@ TEST(Freeverb, TheTailDecaysAsFastInSecondsAtEveryRate) {
 TEST(Freeverb, EqualsItsElementsRunSampleBySample) {
     // The reference drives a twin's elements one sample at a time through
     // their own process_LBCF and process_FBFFCF, in the reverb's order; the
-    // reverb must match it bit for bit over blocks of any length, also at a
-    // rate whose delays are shorter than the reverb's internal stretches.
-    for (double fs : {48000.0, 8000.0}) {
+    // reverb must match it bit for bit over blocks of any length, also at
+    // rates whose delays are shorter than the reverb's internal stretches and
+    // its eight-sample vectors (at 600 Hz the all-passes hold 3 to 7 entries,
+    // so they wrap inside every vector and several times per stretch).
+    for (double fs : {48000.0, 8000.0, 1000.0, 600.0}) {
         auto reverb = std::make_unique<Freeverb>();
         auto twin = std::make_unique<Freeverb>();
         for (Freeverb* r : {reverb.get(), twin.get()}) {
@@ -142,9 +144,10 @@ TEST(Freeverb, EqualsItsElementsRunSampleBySample) {
             expectedR[i] =
                 (sumR * twin->wet1 + sumL * twin->wet2) * twin->wet + rightIn * twin->dry;
         }
-        const int sizes[] = {1, 700, 13, 2048, 3, 256, 999};
+        const int sizes[] = {1, 700, 13, 2048, 3, 256, 999, 8, 7, 9, 16, 15, 17, 32};
+        constexpr size_t kinds = std::size(sizes);
         for (size_t start = 0, s = 0; start < left.size(); ++s) {
-            const int m = std::min(sizes[s % 7], static_cast<int>(left.size() - start));
+            const int m = std::min(sizes[s % kinds], static_cast<int>(left.size() - start));
             reverb->process(left.data() + start, right.data() + start, m);
             start += static_cast<size_t>(m);
         }
