@@ -391,21 +391,17 @@ void CabinetConvolver::Rotate(Stage& s) {
     s.slot[0] = last;
 }
 
-// The head for `count` samples (at most L) taken from `x`: the ring supplies
-// the L samples before them. Sums run over the taps in ascending order.
-void CabinetConvolver::Head(const double* x, int count, double* left, double* right, bool stereo) {
+// The head for `count` samples: `history` holds the L samples before them,
+// oldest first, then the samples themselves. Sums run over the taps in
+// ascending order. The ring then keeps the last L samples.
+void CabinetConvolver::Head(const double* history, int count, double* left, double* right,
+                            bool stereo) {
     const int mask = L - 1;
-    double history[128]; // the L samples before the chunk, then the chunk
-    for (int t = 0; t < L; ++t)
-        history[t] = firRing[(firPos + t) & mask]; // oldest first
-    for (int i = 0; i < count; ++i)
-        history[L + i] = x[i];
     directSums(left, headLeft, L, history + L, count);
     if (stereo) directSums(right, headRight, L, history + L, count);
-    for (int i = 0; i < count; ++i) {
-        firRing[firPos] = x[i];
-        firPos = (firPos + 1) & mask;
-    }
+    firPos = (firPos + count) & mask;
+    for (int t = 0; t < L; ++t)
+        firRing[(firPos + t) & mask] = history[count + t];
 }
 
 // Writes a chunk of input into both open frames of a stage.
@@ -530,46 +526,61 @@ void CabinetConvolver::EndStereoBlock(Stage& s) {
     Rotate(s);
 }
 
-// The input runs in chunks that end at stage-1 block ends (stage-2 block ends
-// fall on them too, M being a multiple of L). Within a chunk every sample's
-// output is read before any share overwrites its position (stereo; mono reads
-// a separate output), and the shares of
-// the chunk's samples are done together in the same order of summation, so
-// the result is bit for bit that of running the samples one at a time.
+// One stage over `count` samples of input x, adding its part of the output
+// to left (and right), in pieces that end at the stage's block ends. Within a
+// piece every sample's output is read before any share overwrites its
+// position (stereo; mono reads a separate output), and the shares of the
+// piece's samples are done together in the same order of summation, so the
+// result is bit for bit that of running the samples one at a time.
+template <bool Stereo>
+void CabinetConvolver::Pass(Stage& s, const double* x, double* left, double* right, int count) {
+    for (int k = 0; k < count;) {
+        const int piece = std::min(count - k, s.size - s.pos);
+        Enter(s, x + k, piece);
+        if constexpr (Stereo) {
+            const double* a = s.acc + 2 * s.pos;
+            for (int i = 0; i < piece; ++i) {
+                left[k + i] += a[2 * i];
+                right[k + i] += a[2 * i + 1];
+            }
+            StereoShare(s, s.pos, piece);
+        } else {
+            const double* a = s.out + s.pos;
+            for (int i = 0; i < piece; ++i)
+                left[k + i] += a[i];
+            MonoShare(s, s.pos, piece);
+        }
+        s.pos = (s.pos + piece) & (s.size - 1);
+        if (s.pos == 0) {
+            if constexpr (Stereo)
+                EndStereoBlock(s);
+            else
+                EndMonoBlock(s);
+        }
+        k += piece;
+    }
+}
+
+// The input runs in spans of up to `span` samples. A sample's output is the
+// head's sum, then stage 1's part added, then stage 2's: each runs over the
+// whole span in turn, which keeps that order of addition for every sample,
+// as the stages share nothing but the input. Stage 2's block ends fall on
+// stage 1's (M is a multiple of L).
 template <bool Stereo>
 void CabinetConvolver::Run(const double* in, double* outLeft, double* outRight, int n) {
     Stage one = StageOne();
     Stage two = StageTwo();
-    double x[64], left[64], right[64];
+    const int mask = L - 1;
+    double history[64 + span], left[span], right[span];
+    const double* x = history + L;
     for (int k = 0; k < n;) {
-        const int room = one.partitions > 0 ? L - one.pos : L;
-        const int count = std::min(n - k, room);
-        std::copy(in + k, in + k + count, x); // read before any output is written
-        Head(x, count, left, right, Stereo);
-        for (Stage* s : {&one, &two}) {
-            if (s->partitions == 0) continue;
-            Enter(*s, x, count);
-            if constexpr (Stereo) {
-                const double* a = s->acc + 2 * s->pos;
-                for (int i = 0; i < count; ++i) {
-                    left[i] += a[2 * i];
-                    right[i] += a[2 * i + 1];
-                }
-                StereoShare(*s, s->pos, count);
-            } else {
-                const double* a = s->out + s->pos;
-                for (int i = 0; i < count; ++i)
-                    left[i] += a[i];
-                MonoShare(*s, s->pos, count);
-            }
-            s->pos = (s->pos + count) & (s->size - 1);
-            if (s->pos == 0) {
-                if constexpr (Stereo)
-                    EndStereoBlock(*s);
-                else
-                    EndMonoBlock(*s);
-            }
-        }
+        const int count = std::min(n - k, span);
+        for (int t = 0; t < L; ++t)
+            history[t] = firRing[(firPos + t) & mask]; // oldest first
+        std::copy(in + k, in + k + count, history + L); // read before any output is written
+        Head(history, count, left, right, Stereo);
+        for (Stage* s : {&one, &two})
+            if (s->partitions > 0) Pass<Stereo>(*s, x, left, right, count);
         std::copy(left, left + count, outLeft + k);
         if constexpr (Stereo) std::copy(right, right + count, outRight + k);
         k += count;

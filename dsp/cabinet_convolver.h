@@ -145,8 +145,12 @@ private:
     Stage StageOne();
     Stage StageTwo();
     void StoreStages(const Stage& one, const Stage& two);
+    // Samples per span of Run: the head, then each stage, over a span at a time.
+    static constexpr int span = 128;
     template <bool Stereo> void Run(const double* in, double* outLeft, double* outRight, int n);
-    void Head(const double* x, int count, double* left, double* right, bool stereo);
+    void Head(const double* history, int count, double* left, double* right, bool stereo);
+    template <bool Stereo>
+    static void Pass(Stage& s, const double* x, double* left, double* right, int count);
     static void Enter(Stage& s, const double* x, int count);
     static void MonoShare(Stage& s, int first, int count);
     static void StereoShare(Stage& s, int first, int count);
