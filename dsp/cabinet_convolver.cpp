@@ -576,7 +576,7 @@ void CabinetConvolver::Run(const double* in, double* outLeft, double* outRight, 
     for (int k = 0; k < n;) {
         const int count = std::min(n - k, span);
         for (int t = 0; t < L; ++t)
-            history[t] = firRing[(firPos + t) & mask]; // oldest first
+            history[t] = firRing[(firPos + t) & mask];  // oldest first
         std::copy(in + k, in + k + count, history + L); // read before any output is written
         Head(history, count, left, right, Stereo);
         for (Stage* s : {&one, &two})
