@@ -170,6 +170,38 @@ TARVEX_VECTOR_CLONES void complexMultiplyAdd(double* a, const double* x, const d
     }
 }
 
+// A whole block's spectrum at once: for the bins b in [0, S) of split spectra,
+// the sums over partitions 1 .. count-1 formed as complexSums does, then the
+// product with partition 0 added as complexMultiplyAdd does, stored as pairs
+// at a + 2b: the same operations in the same order as the two in turn,
+// without storing and reloading the pairs in between. S is a multiple of 8
+// (stage partitions are at least 8 taps). Built per instruction set.
+TARVEX_VECTOR_CLONES void blockSums(double* a, const double* const* x, const double* const* h,
+                                    int count, int S) {
+    for (int b = 0; b < S; b += 8) {
+        Lanes rc = {}, md = {}, rd = {}, mc = {};
+        for (int p = 1; p < count; ++p) {
+            Lanes r, m, c, d;
+            std::memcpy(&r, x[p] + b, sizeof r);
+            std::memcpy(&m, x[p] + S + b, sizeof m);
+            std::memcpy(&c, h[p] + b, sizeof c);
+            std::memcpy(&d, h[p] + S + b, sizeof d);
+            rc += r * c;
+            md += m * d;
+            rd += r * d;
+            mc += m * c;
+        }
+        Lanes r, m, c, d;
+        std::memcpy(&r, x[0] + b, sizeof r);
+        std::memcpy(&m, x[0] + S + b, sizeof m);
+        std::memcpy(&c, h[0] + b, sizeof c);
+        std::memcpy(&d, h[0] + S + b, sizeof d);
+        Lanes pairs[2];
+        makePairs((rc - md) + (r * c - m * d), (rd + mc) + (r * d + m * c), pairs);
+        std::memcpy(a + 2 * b, pairs, sizeof pairs);
+    }
+}
+
 double finiteOrZero(double v) {
     return std::isfinite(v) ? v : 0.0;
 }
@@ -195,6 +227,15 @@ int fillComplexPartition(double* spectra, const double* left, const double* righ
     }
     return i;
 }
+
+// Whole-block sums (blockSums) run eight bins at a time: every row with
+// partitioned stages has partitions of at least 8 taps.
+constexpr bool partitionsOfEightOrMore() {
+    for (const auto& row : CabinetConvolver::NLM)
+        if (row[2] > row[1] && row[1] < 8) return false;
+    return true;
+}
+static_assert(partitionsOfEightOrMore());
 
 } // namespace
 
@@ -470,6 +511,39 @@ void CabinetConvolver::EndMonoBlock(Stage& s) {
     Rotate(s);
 }
 
+// A piece that is a whole block: its share and the block end in one, with
+// the newest frame transformed first (the share reads only older frames).
+// Bins 0 and S, DC and half-rate, multiply as reals as in MonoShare and
+// EndMonoBlock; every sum is formed as there.
+void CabinetConvolver::FullMonoBlock(Stage& s) {
+    const int S = s.size;
+    const int n = 2 * S;
+    double* newest = s.slot[1];
+    double* spectrum = newest + s.spectrumAt;
+    realForward(n, newest, spectrum);
+    splitBins(spectrum, newest, S);
+    const double* X[32];
+    const double* H[32];
+    const int partitions = s.partitions;
+    for (int p = 0; p < partitions; ++p) {
+        X[p] = s.slot[p + 1];
+        H[p] = s.spectra + p * s.stride;
+    }
+    double* a = s.acc;
+    blockSums(a, X, H, partitions, S);
+    double dc = 0.0, half = 0.0;
+    for (int p = 1; p < partitions; ++p) {
+        dc += X[p][0] * H[p][0];
+        half += X[p][s.spectrumAt + 2 * S] * H[p][2 * S];
+    }
+    a[0] = dc + newest[0] * H[0][0];
+    a[1] = 0.0;
+    a[n] = half + spectrum[n] * H[0][n];
+    a[n + 1] = 0.0;
+    realInverse(n, a, s.out);
+    Rotate(s);
+}
+
 // Stereo share of positions [first, first + count): position k accumulates
 // complex bin k and its mirror 2S - k (at k = 0: DC and the half-rate bin S).
 // The accumulator holds 2S complex bins; bin k of the real input frame is
@@ -548,6 +622,11 @@ void CabinetConvolver::Pass(Stage& s, const double* x, double* left, double* rig
             const double* a = s.out + s.pos;
             for (int i = 0; i < piece; ++i)
                 left[k + i] += a[i];
+            if (piece == s.size) {
+                FullMonoBlock(s);
+                k += piece;
+                continue;
+            }
             MonoShare(s, s.pos, piece);
         }
         s.pos = (s.pos + piece) & (s.size - 1);

@@ -155,6 +155,7 @@ private:
     static void MonoShare(Stage& s, int first, int count);
     static void StereoShare(Stage& s, int first, int count);
     static void EndMonoBlock(Stage& s);
+    static void FullMonoBlock(Stage& s);
     static void EndStereoBlock(Stage& s);
     static void Rotate(Stage& s);
 };
