@@ -445,12 +445,6 @@ void CabinetConvolver::Head(const double* history, int count, double* left, doub
         firRing[(firPos + t) & mask] = history[count + t];
 }
 
-// Writes a chunk of input into both open frames of a stage.
-void CabinetConvolver::Enter(Stage& s, const double* x, int count) {
-    std::copy(x, x + count, s.slot[0] + s.pos);
-    std::copy(x, x + count, s.slot[1] + s.pos + s.size);
-}
-
 // Mono share of the samples at positions [first, first + count) of the
 // block: each odd position 2m+1 accumulates, over the partitions 1 .. P-1 in
 // order, the products of bins m and S/2 + m (at m = 0 also the DC and
@@ -610,18 +604,23 @@ template <bool Stereo>
 void CabinetConvolver::Pass(Stage& s, const double* x, double* left, double* right, int count) {
     for (int k = 0; k < count;) {
         const int piece = std::min(count - k, s.size - s.pos);
-        Enter(s, x + k, piece);
+        // The input goes into both open frames as the outputs are read.
+        double* open0 = s.slot[0] + s.pos;
+        double* open1 = s.slot[1] + s.pos + s.size;
         if constexpr (Stereo) {
             const double* a = s.acc + 2 * s.pos;
             for (int i = 0; i < piece; ++i) {
+                open0[i] = open1[i] = x[k + i];
                 left[k + i] += a[2 * i];
                 right[k + i] += a[2 * i + 1];
             }
             StereoShare(s, s.pos, piece);
         } else {
             const double* a = s.out + s.pos;
-            for (int i = 0; i < piece; ++i)
+            for (int i = 0; i < piece; ++i) {
+                open0[i] = open1[i] = x[k + i];
                 left[k + i] += a[i];
+            }
             if (piece == s.size) {
                 FullMonoBlock(s);
                 k += piece;
@@ -644,24 +643,29 @@ void CabinetConvolver::Pass(Stage& s, const double* x, double* left, double* rig
 // head's sum, then stage 1's part added, then stage 2's: each runs over the
 // whole span in turn, which keeps that order of addition for every sample,
 // as the stages share nothing but the input. Stage 2's block ends fall on
-// stage 1's (M is a multiple of L).
+// stage 1's (M is a multiple of L). A span's input is copied before any of
+// its output is written, so `in` may be an output; mono sums straight into
+// its output, stereo in local arrays (the two outputs might be one array).
 template <bool Stereo>
 void CabinetConvolver::Run(const double* in, double* outLeft, double* outRight, int n) {
     Stage one = StageOne();
     Stage two = StageTwo();
     const int mask = L - 1;
-    double history[64 + span], left[span], right[span];
+    double history[64 + span], stereoLeft[span], right[span];
     const double* x = history + L;
     for (int k = 0; k < n;) {
         const int count = std::min(n - k, span);
         for (int t = 0; t < L; ++t)
-            history[t] = firRing[(firPos + t) & mask];  // oldest first
-        std::copy(in + k, in + k + count, history + L); // read before any output is written
+            history[t] = firRing[(firPos + t) & mask]; // oldest first
+        std::copy(in + k, in + k + count, history + L);
+        double* left = Stereo ? stereoLeft : outLeft + k;
         Head(history, count, left, right, Stereo);
         for (Stage* s : {&one, &two})
             if (s->partitions > 0) Pass<Stereo>(*s, x, left, right, count);
-        std::copy(left, left + count, outLeft + k);
-        if constexpr (Stereo) std::copy(right, right + count, outRight + k);
+        if constexpr (Stereo) {
+            std::copy(left, left + count, outLeft + k);
+            std::copy(right, right + count, outRight + k);
+        }
         k += count;
     }
     StoreStages(one, two);

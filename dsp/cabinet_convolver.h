@@ -151,7 +151,6 @@ private:
     void Head(const double* history, int count, double* left, double* right, bool stereo);
     template <bool Stereo>
     static void Pass(Stage& s, const double* x, double* left, double* right, int count);
-    static void Enter(Stage& s, const double* x, int count);
     static void MonoShare(Stage& s, int first, int count);
     static void StereoShare(Stage& s, int first, int count);
     static void EndMonoBlock(Stage& s);
