@@ -367,7 +367,6 @@ void CabinetConvolver::SetImpulse(const double* left, const double* right, int l
         headLeft[t] = t < length ? finiteOrZero(left[t]) : 0.0;
         headRight[t] = t < length && !mono ? finiteOrZero(right[t]) : 0.0;
     }
-    firPos = 0;
 
     // The partitions of both stages, continuing through the response. The
     // scale cancels the gain of the unscaled inverse transforms; mono spectra
@@ -434,15 +433,12 @@ void CabinetConvolver::Rotate(Stage& s) {
 
 // The head for `count` samples: `history` holds the L samples before them,
 // oldest first, then the samples themselves. Sums run over the taps in
-// ascending order. The ring then keeps the last L samples.
+// ascending order. firRing then keeps the last L samples, oldest first.
 void CabinetConvolver::Head(const double* history, int count, double* left, double* right,
                             bool stereo) {
-    const int mask = L - 1;
     directSums(left, headLeft, L, history + L, count);
     if (stereo) directSums(right, headRight, L, history + L, count);
-    firPos = (firPos + count) & mask;
-    for (int t = 0; t < L; ++t)
-        firRing[(firPos + t) & mask] = history[count + t];
+    std::copy(history + count, history + count + L, firRing);
 }
 
 // Mono share of the samples at positions [first, first + count) of the
@@ -650,13 +646,11 @@ template <bool Stereo>
 void CabinetConvolver::Run(const double* in, double* outLeft, double* outRight, int n) {
     Stage one = StageOne();
     Stage two = StageTwo();
-    const int mask = L - 1;
     double history[64 + span], stereoLeft[span], right[span];
     const double* x = history + L;
     for (int k = 0; k < n;) {
         const int count = std::min(n - k, span);
-        for (int t = 0; t < L; ++t)
-            history[t] = firRing[(firPos + t) & mask]; // oldest first
+        std::copy(firRing, firRing + L, history);
         std::copy(in + k, in + k + count, history + L);
         double* left = Stereo ? stereoLeft : outLeft + k;
         Head(history, count, left, right, Stereo);

@@ -96,10 +96,9 @@ public:
     // (mono: behind the frame's samples).
     double* slot1[32] = {};
     double* slot2[32] = {};
-    double firRing[64];
+    double firRing[64]; // the last L input samples, oldest first
     double headLeft[64];
     double headRight[64];
-    int firPos = 0;
     int stereoPos1 = 0; // stereo output position in acc1 (even)
     int pos1 = 0;       // sample position in the stage-1 block
     int pos1L = 0;      // pos1 + L
