@@ -9,8 +9,10 @@
 // the inverse transform is the alias-free part, played during the following
 // block. The multiply-adds of the older partitions are spread over the samples
 // of a block (the odd ones in mono, every one in stereo); only the two
-// transforms of the newest frame fall on a block's last sample. Every output
-// sample is the full convolution sum up to and including its input sample.
+// transforms of the newest frame fall on a block's last sample. A call that
+// covers a whole mono block does its multiply-adds and its end in one pass;
+// the head runs over up to 128 samples at a time. Every output sample is the
+// full convolution sum up to and including its input sample.
 //
 // Storage is sized for the loaded response (about 60 KB for 1024 mono taps)
 // and only grows: Reserve sizes it ahead, so that later loads of responses up
