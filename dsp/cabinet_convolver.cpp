@@ -67,18 +67,26 @@ TARVEX_VECTOR_CLONES void directSums(double* y, const double* h, int taps, const
 
 // Mono spectra are kept split: the real parts of bins 0 .. S-1, then their
 // imaginary parts, so that the products of neighbouring bins need no
-// shuffling. Splits the first S bins of a spectrum in the transform's own
-// layout into `split` (2S doubles). Built per instruction set.
+// shuffling. Splits bins b .. b+7 of a spectrum in the transform's own layout
+// into re and im, and stores them into `split` (2S doubles).
+[[gnu::always_inline]] inline void splitEight(const double* spectrum, double* split, int S, int b,
+                                              Lanes& re, Lanes& im) {
+    Lanes low, high;
+    std::memcpy(&low, spectrum + 2 * b, sizeof low);
+    std::memcpy(&high, spectrum + 2 * b + 8, sizeof high);
+    re = __builtin_shufflevector(low, high, 0, 2, 4, 6, 8, 10, 12, 14);
+    im = __builtin_shufflevector(low, high, 1, 3, 5, 7, 9, 11, 13, 15);
+    std::memcpy(split + b, &re, sizeof re);
+    std::memcpy(split + S + b, &im, sizeof im);
+}
+
+// Splits the first S bins of a spectrum into `split`. Built per instruction
+// set.
 TARVEX_WIDE_CLONES void splitBins(const double* spectrum, double* split, int S) {
     int b = 0;
     for (; b + 8 <= S; b += 8) {
-        Lanes low, high;
-        std::memcpy(&low, spectrum + 2 * b, sizeof low);
-        std::memcpy(&high, spectrum + 2 * b + 8, sizeof high);
-        const Lanes re = __builtin_shufflevector(low, high, 0, 2, 4, 6, 8, 10, 12, 14);
-        const Lanes im = __builtin_shufflevector(low, high, 1, 3, 5, 7, 9, 11, 13, 15);
-        std::memcpy(split + b, &re, sizeof re);
-        std::memcpy(split + S + b, &im, sizeof im);
+        Lanes re, im;
+        splitEight(spectrum, split, S, b, re, im);
     }
     for (; b < S; ++b) {
         split[b] = spectrum[2 * b];
@@ -144,16 +152,15 @@ TARVEX_VECTOR_CLONES void complexSums(double* a, const double* const* x, const d
     }
 }
 
-// Adds to the pairs at a + 2b the products of the split spectra x and h for
-// the bins b in [first, end): (rc - md, rd + mc), each product formed before
-// it is added.
-TARVEX_VECTOR_CLONES void complexMultiplyAdd(double* a, const double* x, const double* h, int S,
-                                             int first, int end) {
-    int b = first;
-    for (; b + 8 <= end; b += 8) {
+// Splits the first S bins of `spectrum` into x as splitBins does and adds to
+// the pairs at a + 2b the products of x and the split spectrum h for every
+// bin b < S: (rc - md, rd + mc), each product formed before it is added. S
+// is a multiple of 8. Built per instruction set.
+TARVEX_VECTOR_CLONES void complexMultiplyAdd(double* a, const double* spectrum, double* x,
+                                             const double* h, int S) {
+    for (int b = 0; b < S; b += 8) {
         Lanes r, m, c, d, pairs[2];
-        std::memcpy(&r, x + b, sizeof r);
-        std::memcpy(&m, x + S + b, sizeof m);
+        splitEight(spectrum, x, S, b, r, m);
         std::memcpy(&c, h + b, sizeof c);
         std::memcpy(&d, h + S + b, sizeof d);
         makePairs(r * c - m * d, r * d + m * c, pairs);
@@ -163,21 +170,17 @@ TARVEX_VECTOR_CLONES void complexMultiplyAdd(double* a, const double* x, const d
         sums[1] += pairs[1];
         std::memcpy(a + 2 * b, sums, sizeof sums);
     }
-    for (; b < end; ++b) {
-        const double r = x[b], m = x[S + b], c = h[b], d = h[S + b];
-        a[2 * b] += r * c - m * d;
-        a[2 * b + 1] += r * d + m * c;
-    }
 }
 
 // A whole block's spectrum at once: for the bins b in [0, S) of split spectra,
 // the sums over partitions 1 .. count-1 formed as complexSums does, then the
 // product with partition 0 added as complexMultiplyAdd does, stored as pairs
 // at a + 2b: the same operations in the same order as the two in turn,
-// without storing and reloading the pairs in between. S is a multiple of 8
-// (stage partitions are at least 8 taps). Built per instruction set.
-TARVEX_VECTOR_CLONES void blockSums(double* a, const double* const* x, const double* const* h,
-                                    int count, int S) {
+// without storing and reloading the pairs in between. Partition 0's frame
+// x[0] is split from `spectrum` on the way. S is a multiple of 8 (stage
+// partitions are at least 8 taps). Built per instruction set.
+TARVEX_VECTOR_CLONES void blockSums(double* a, const double* spectrum, double* const* x,
+                                    const double* const* h, int count, int S) {
     for (int b = 0; b < S; b += 8) {
         Lanes rc = {}, md = {}, rd = {}, mc = {};
         for (int p = 1; p < count; ++p) {
@@ -192,8 +195,7 @@ TARVEX_VECTOR_CLONES void blockSums(double* a, const double* const* x, const dou
             mc += m * c;
         }
         Lanes r, m, c, d;
-        std::memcpy(&r, x[0] + b, sizeof r);
-        std::memcpy(&m, x[0] + S + b, sizeof m);
+        splitEight(spectrum, x[0], S, b, r, m);
         std::memcpy(&c, h[0] + b, sizeof c);
         std::memcpy(&d, h[0] + S + b, sizeof d);
         Lanes pairs[2];
@@ -490,10 +492,9 @@ void CabinetConvolver::EndMonoBlock(Stage& s) {
     const double* H = s.spectra;
     double* a = s.acc;
     realForward(n, X, spectrum);
-    splitBins(spectrum, X, S);
     // Bin 0 (DC) multiplies as a real, like bin S; its imaginary part stays.
-    const double dc = a[0] + X[0] * H[0], dcImaginary = a[1];
-    complexMultiplyAdd(a, X, H, S, 0, S);
+    const double dc = a[0] + spectrum[0] * H[0], dcImaginary = a[1];
+    complexMultiplyAdd(a, spectrum, X, H, S);
     a[0] = dc;
     a[1] = dcImaginary;
     a[n] += spectrum[n] * H[n];
@@ -511,8 +512,7 @@ void CabinetConvolver::FullMonoBlock(Stage& s) {
     double* newest = s.slot[1];
     double* spectrum = newest + s.spectrumAt;
     realForward(n, newest, spectrum);
-    splitBins(spectrum, newest, S);
-    const double* X[32];
+    double* X[32];
     const double* H[32];
     const int partitions = s.partitions;
     for (int p = 0; p < partitions; ++p) {
@@ -520,7 +520,7 @@ void CabinetConvolver::FullMonoBlock(Stage& s) {
         H[p] = s.spectra + p * s.stride;
     }
     double* a = s.acc;
-    blockSums(a, X, H, partitions, S);
+    blockSums(a, spectrum, X, H, partitions, S);
     double dc = 0.0, half = 0.0;
     for (int p = 1; p < partitions; ++p) {
         dc += X[p][0] * H[p][0];
