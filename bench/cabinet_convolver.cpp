@@ -20,17 +20,19 @@ std::unique_ptr<CabinetConvolver> loadedConvolver() {
     return c;
 }
 
+// Argument: the host block length.
 void BM_ConvolverMono1024(benchmark::State& state) {
+    const int block = static_cast<int>(state.range(0));
     auto c = loadedConvolver();
-    auto in = bench::noiseBlock(blockSize);
-    std::vector<double> out(blockSize);
+    auto in = bench::noiseBlock(block);
+    std::vector<double> out(static_cast<size_t>(block));
     for (auto _ : state) {
-        c->process_mono(in.data(), out.data(), blockSize);
+        c->process_mono(in.data(), out.data(), block);
         benchmark::ClobberMemory();
     }
-    bench::reportPerSample(state, blockSize);
+    bench::reportPerSample(state, block);
 }
-BENCHMARK(BM_ConvolverMono1024);
+BENCHMARK(BM_ConvolverMono1024)->Arg(32)->Arg(256);
 
 // A straightforward direct form: a ring written twice so that the taps read
 // one contiguous stretch, four partial sums.

@@ -67,18 +67,26 @@ TARVEX_VECTOR_CLONES void directSums(double* y, const double* h, int taps, const
 
 // Mono spectra are kept split: the real parts of bins 0 .. S-1, then their
 // imaginary parts, so that the products of neighbouring bins need no
-// shuffling. Splits the first S bins of a spectrum in the transform's own
-// layout into `split` (2S doubles). Built per instruction set.
+// shuffling. Splits bins b .. b+7 of a spectrum in the transform's own layout
+// into re and im, and stores them into `split` (2S doubles).
+[[gnu::always_inline]] inline void splitEight(const double* spectrum, double* split, int S, int b,
+                                              Lanes& re, Lanes& im) {
+    Lanes low, high;
+    std::memcpy(&low, spectrum + 2 * b, sizeof low);
+    std::memcpy(&high, spectrum + 2 * b + 8, sizeof high);
+    re = __builtin_shufflevector(low, high, 0, 2, 4, 6, 8, 10, 12, 14);
+    im = __builtin_shufflevector(low, high, 1, 3, 5, 7, 9, 11, 13, 15);
+    std::memcpy(split + b, &re, sizeof re);
+    std::memcpy(split + S + b, &im, sizeof im);
+}
+
+// Splits the first S bins of a spectrum into `split`. Built per instruction
+// set.
 TARVEX_WIDE_CLONES void splitBins(const double* spectrum, double* split, int S) {
     int b = 0;
     for (; b + 8 <= S; b += 8) {
-        Lanes low, high;
-        std::memcpy(&low, spectrum + 2 * b, sizeof low);
-        std::memcpy(&high, spectrum + 2 * b + 8, sizeof high);
-        const Lanes re = __builtin_shufflevector(low, high, 0, 2, 4, 6, 8, 10, 12, 14);
-        const Lanes im = __builtin_shufflevector(low, high, 1, 3, 5, 7, 9, 11, 13, 15);
-        std::memcpy(split + b, &re, sizeof re);
-        std::memcpy(split + S + b, &im, sizeof im);
+        Lanes re, im;
+        splitEight(spectrum, split, S, b, re, im);
     }
     for (; b < S; ++b) {
         split[b] = spectrum[2 * b];
@@ -144,16 +152,15 @@ TARVEX_VECTOR_CLONES void complexSums(double* a, const double* const* x, const d
     }
 }
 
-// Adds to the pairs at a + 2b the products of the split spectra x and h for
-// the bins b in [first, end): (rc - md, rd + mc), each product formed before
-// it is added.
-TARVEX_VECTOR_CLONES void complexMultiplyAdd(double* a, const double* x, const double* h, int S,
-                                             int first, int end) {
-    int b = first;
-    for (; b + 8 <= end; b += 8) {
+// Splits the first S bins of `spectrum` into x as splitBins does and adds to
+// the pairs at a + 2b the products of x and the split spectrum h for every
+// bin b < S: (rc - md, rd + mc), each product formed before it is added. S
+// is a multiple of 8. Built per instruction set.
+TARVEX_VECTOR_CLONES void complexMultiplyAdd(double* a, const double* spectrum, double* x,
+                                             const double* h, int S) {
+    for (int b = 0; b < S; b += 8) {
         Lanes r, m, c, d, pairs[2];
-        std::memcpy(&r, x + b, sizeof r);
-        std::memcpy(&m, x + S + b, sizeof m);
+        splitEight(spectrum, x, S, b, r, m);
         std::memcpy(&c, h + b, sizeof c);
         std::memcpy(&d, h + S + b, sizeof d);
         makePairs(r * c - m * d, r * d + m * c, pairs);
@@ -163,10 +170,37 @@ TARVEX_VECTOR_CLONES void complexMultiplyAdd(double* a, const double* x, const d
         sums[1] += pairs[1];
         std::memcpy(a + 2 * b, sums, sizeof sums);
     }
-    for (; b < end; ++b) {
-        const double r = x[b], m = x[S + b], c = h[b], d = h[S + b];
-        a[2 * b] += r * c - m * d;
-        a[2 * b + 1] += r * d + m * c;
+}
+
+// A whole block's spectrum at once: for the bins b in [0, S) of split spectra,
+// the sums over partitions 1 .. count-1 formed as complexSums does, then the
+// product with partition 0 added as complexMultiplyAdd does, stored as pairs
+// at a + 2b: the same operations in the same order as the two in turn,
+// without storing and reloading the pairs in between. Partition 0's frame
+// x[0] is split from `spectrum` on the way. S is a multiple of 8 (stage
+// partitions are at least 8 taps). Built per instruction set.
+TARVEX_VECTOR_CLONES void blockSums(double* a, const double* spectrum, double* const* x,
+                                    const double* const* h, int count, int S) {
+    for (int b = 0; b < S; b += 8) {
+        Lanes rc = {}, md = {}, rd = {}, mc = {};
+        for (int p = 1; p < count; ++p) {
+            Lanes r, m, c, d;
+            std::memcpy(&r, x[p] + b, sizeof r);
+            std::memcpy(&m, x[p] + S + b, sizeof m);
+            std::memcpy(&c, h[p] + b, sizeof c);
+            std::memcpy(&d, h[p] + S + b, sizeof d);
+            rc += r * c;
+            md += m * d;
+            rd += r * d;
+            mc += m * c;
+        }
+        Lanes r, m, c, d;
+        splitEight(spectrum, x[0], S, b, r, m);
+        std::memcpy(&c, h[0] + b, sizeof c);
+        std::memcpy(&d, h[0] + S + b, sizeof d);
+        Lanes pairs[2];
+        makePairs((rc - md) + (r * c - m * d), (rd + mc) + (r * d + m * c), pairs);
+        std::memcpy(a + 2 * b, pairs, sizeof pairs);
     }
 }
 
@@ -195,6 +229,15 @@ int fillComplexPartition(double* spectra, const double* left, const double* righ
     }
     return i;
 }
+
+// Whole-block sums (blockSums) run eight bins at a time: every row with
+// partitioned stages has partitions of at least 8 taps.
+constexpr bool partitionsOfEightOrMore() {
+    for (const auto& row : CabinetConvolver::NLM)
+        if (row[2] > row[1] && row[1] < 8) return false;
+    return true;
+}
+static_assert(partitionsOfEightOrMore());
 
 } // namespace
 
@@ -326,7 +369,6 @@ void CabinetConvolver::SetImpulse(const double* left, const double* right, int l
         headLeft[t] = t < length ? finiteOrZero(left[t]) : 0.0;
         headRight[t] = t < length && !mono ? finiteOrZero(right[t]) : 0.0;
     }
-    firPos = 0;
 
     // The partitions of both stages, continuing through the response. The
     // scale cancels the gain of the unscaled inverse transforms; mono spectra
@@ -391,27 +433,14 @@ void CabinetConvolver::Rotate(Stage& s) {
     s.slot[0] = last;
 }
 
-// The head for `count` samples (at most L) taken from `x`: the ring supplies
-// the L samples before them. Sums run over the taps in ascending order.
-void CabinetConvolver::Head(const double* x, int count, double* left, double* right, bool stereo) {
-    const int mask = L - 1;
-    double history[128]; // the L samples before the chunk, then the chunk
-    for (int t = 0; t < L; ++t)
-        history[t] = firRing[(firPos + t) & mask]; // oldest first
-    for (int i = 0; i < count; ++i)
-        history[L + i] = x[i];
+// The head for `count` samples: `history` holds the L samples before them,
+// oldest first, then the samples themselves. Sums run over the taps in
+// ascending order. firRing then keeps the last L samples, oldest first.
+void CabinetConvolver::Head(const double* history, int count, double* left, double* right,
+                            bool stereo) {
     directSums(left, headLeft, L, history + L, count);
     if (stereo) directSums(right, headRight, L, history + L, count);
-    for (int i = 0; i < count; ++i) {
-        firRing[firPos] = x[i];
-        firPos = (firPos + 1) & mask;
-    }
-}
-
-// Writes a chunk of input into both open frames of a stage.
-void CabinetConvolver::Enter(Stage& s, const double* x, int count) {
-    std::copy(x, x + count, s.slot[0] + s.pos);
-    std::copy(x, x + count, s.slot[1] + s.pos + s.size);
+    std::copy(history + count, history + count + L, firRing);
 }
 
 // Mono share of the samples at positions [first, first + count) of the
@@ -463,13 +492,44 @@ void CabinetConvolver::EndMonoBlock(Stage& s) {
     const double* H = s.spectra;
     double* a = s.acc;
     realForward(n, X, spectrum);
-    splitBins(spectrum, X, S);
     // Bin 0 (DC) multiplies as a real, like bin S; its imaginary part stays.
-    const double dc = a[0] + X[0] * H[0], dcImaginary = a[1];
-    complexMultiplyAdd(a, X, H, S, 0, S);
+    const double dc = a[0] + spectrum[0] * H[0], dcImaginary = a[1];
+    complexMultiplyAdd(a, spectrum, X, H, S);
     a[0] = dc;
     a[1] = dcImaginary;
     a[n] += spectrum[n] * H[n];
+    realInverse(n, a, s.out);
+    Rotate(s);
+}
+
+// A piece that is a whole block: its share and the block end in one, with
+// the newest frame transformed first (the share reads only older frames).
+// Bins 0 and S, DC and half-rate, multiply as reals as in MonoShare and
+// EndMonoBlock; every sum is formed as there.
+void CabinetConvolver::FullMonoBlock(Stage& s) {
+    const int S = s.size;
+    const int n = 2 * S;
+    double* newest = s.slot[1];
+    double* spectrum = newest + s.spectrumAt;
+    realForward(n, newest, spectrum);
+    double* X[32];
+    const double* H[32];
+    const int partitions = s.partitions;
+    for (int p = 0; p < partitions; ++p) {
+        X[p] = s.slot[p + 1];
+        H[p] = s.spectra + p * s.stride;
+    }
+    double* a = s.acc;
+    blockSums(a, spectrum, X, H, partitions, S);
+    double dc = 0.0, half = 0.0;
+    for (int p = 1; p < partitions; ++p) {
+        dc += X[p][0] * H[p][0];
+        half += X[p][s.spectrumAt + 2 * S] * H[p][2 * S];
+    }
+    a[0] = dc + newest[0] * H[0][0];
+    a[1] = 0.0;
+    a[n] = half + spectrum[n] * H[0][n];
+    a[n + 1] = 0.0;
     realInverse(n, a, s.out);
     Rotate(s);
 }
@@ -530,48 +590,76 @@ void CabinetConvolver::EndStereoBlock(Stage& s) {
     Rotate(s);
 }
 
-// The input runs in chunks that end at stage-1 block ends (stage-2 block ends
-// fall on them too, M being a multiple of L). Within a chunk every sample's
-// output is read before any share overwrites its position (stereo; mono reads
-// a separate output), and the shares of
-// the chunk's samples are done together in the same order of summation, so
-// the result is bit for bit that of running the samples one at a time.
+// One stage over `count` samples of input x, adding its part of the output
+// to left (and right), in pieces that end at the stage's block ends. Within a
+// piece every sample's output is read before any share overwrites its
+// position (stereo; mono reads a separate output), and the shares of the
+// piece's samples are done together in the same order of summation, so the
+// result is bit for bit that of running the samples one at a time.
+template <bool Stereo>
+void CabinetConvolver::Pass(Stage& s, const double* x, double* left, double* right, int count) {
+    for (int k = 0; k < count;) {
+        const int piece = std::min(count - k, s.size - s.pos);
+        // The input goes into both open frames as the outputs are read.
+        double* open0 = s.slot[0] + s.pos;
+        double* open1 = s.slot[1] + s.pos + s.size;
+        if constexpr (Stereo) {
+            const double* a = s.acc + 2 * s.pos;
+            for (int i = 0; i < piece; ++i) {
+                open0[i] = open1[i] = x[k + i];
+                left[k + i] += a[2 * i];
+                right[k + i] += a[2 * i + 1];
+            }
+            StereoShare(s, s.pos, piece);
+        } else {
+            const double* a = s.out + s.pos;
+            for (int i = 0; i < piece; ++i) {
+                open0[i] = open1[i] = x[k + i];
+                left[k + i] += a[i];
+            }
+            if (piece == s.size) {
+                FullMonoBlock(s);
+                k += piece;
+                continue;
+            }
+            MonoShare(s, s.pos, piece);
+        }
+        s.pos = (s.pos + piece) & (s.size - 1);
+        if (s.pos == 0) {
+            if constexpr (Stereo)
+                EndStereoBlock(s);
+            else
+                EndMonoBlock(s);
+        }
+        k += piece;
+    }
+}
+
+// The input runs in spans of up to `span` samples. A sample's output is the
+// head's sum, then stage 1's part added, then stage 2's: each runs over the
+// whole span in turn, which keeps that order of addition for every sample,
+// as the stages share nothing but the input. Stage 2's block ends fall on
+// stage 1's (M is a multiple of L). A span's input is copied before any of
+// its output is written, so `in` may be an output; mono sums straight into
+// its output, stereo in local arrays (the two outputs might be one array).
 template <bool Stereo>
 void CabinetConvolver::Run(const double* in, double* outLeft, double* outRight, int n) {
     Stage one = StageOne();
     Stage two = StageTwo();
-    double x[64], left[64], right[64];
+    double history[64 + span], stereoLeft[span], right[span];
+    const double* x = history + L;
     for (int k = 0; k < n;) {
-        const int room = one.partitions > 0 ? L - one.pos : L;
-        const int count = std::min(n - k, room);
-        std::copy(in + k, in + k + count, x); // read before any output is written
-        Head(x, count, left, right, Stereo);
-        for (Stage* s : {&one, &two}) {
-            if (s->partitions == 0) continue;
-            Enter(*s, x, count);
-            if constexpr (Stereo) {
-                const double* a = s->acc + 2 * s->pos;
-                for (int i = 0; i < count; ++i) {
-                    left[i] += a[2 * i];
-                    right[i] += a[2 * i + 1];
-                }
-                StereoShare(*s, s->pos, count);
-            } else {
-                const double* a = s->out + s->pos;
-                for (int i = 0; i < count; ++i)
-                    left[i] += a[i];
-                MonoShare(*s, s->pos, count);
-            }
-            s->pos = (s->pos + count) & (s->size - 1);
-            if (s->pos == 0) {
-                if constexpr (Stereo)
-                    EndStereoBlock(*s);
-                else
-                    EndMonoBlock(*s);
-            }
+        const int count = std::min(n - k, span);
+        std::copy(firRing, firRing + L, history);
+        std::copy(in + k, in + k + count, history + L);
+        double* left = Stereo ? stereoLeft : outLeft + k;
+        Head(history, count, left, right, Stereo);
+        for (Stage* s : {&one, &two})
+            if (s->partitions > 0) Pass<Stereo>(*s, x, left, right, count);
+        if constexpr (Stereo) {
+            std::copy(left, left + count, outLeft + k);
+            std::copy(right, right + count, outRight + k);
         }
-        std::copy(left, left + count, outLeft + k);
-        if constexpr (Stereo) std::copy(right, right + count, outRight + k);
         k += count;
     }
     StoreStages(one, two);

@@ -9,8 +9,10 @@
 // the inverse transform is the alias-free part, played during the following
 // block. The multiply-adds of the older partitions are spread over the samples
 // of a block (the odd ones in mono, every one in stereo); only the two
-// transforms of the newest frame fall on a block's last sample. Every output
-// sample is the full convolution sum up to and including its input sample.
+// transforms of the newest frame fall on a block's last sample. A call that
+// covers a whole mono block does its multiply-adds and its end in one pass;
+// the head runs over up to 128 samples at a time. Every output sample is the
+// full convolution sum up to and including its input sample.
 //
 // Storage is sized for the loaded response (about 60 KB for 1024 mono taps)
 // and only grows: Reserve sizes it ahead, so that later loads of responses up
@@ -96,10 +98,9 @@ public:
     // (mono: behind the frame's samples).
     double* slot1[32] = {};
     double* slot2[32] = {};
-    double firRing[64];
+    double firRing[64]; // the last L input samples, oldest first
     double headLeft[64];
     double headRight[64];
-    int firPos = 0;
     int stereoPos1 = 0; // stereo output position in acc1 (even)
     int pos1 = 0;       // sample position in the stage-1 block
     int pos1L = 0;      // pos1 + L
@@ -145,12 +146,16 @@ private:
     Stage StageOne();
     Stage StageTwo();
     void StoreStages(const Stage& one, const Stage& two);
+    // Samples per span of Run: the head, then each stage, over a span at a time.
+    static constexpr int span = 128;
     template <bool Stereo> void Run(const double* in, double* outLeft, double* outRight, int n);
-    void Head(const double* x, int count, double* left, double* right, bool stereo);
-    static void Enter(Stage& s, const double* x, int count);
+    void Head(const double* history, int count, double* left, double* right, bool stereo);
+    template <bool Stereo>
+    static void Pass(Stage& s, const double* x, double* left, double* right, int count);
     static void MonoShare(Stage& s, int first, int count);
     static void StereoShare(Stage& s, int first, int count);
     static void EndMonoBlock(Stage& s);
+    static void FullMonoBlock(Stage& s);
     static void EndStereoBlock(Stage& s);
     static void Rotate(Stage& s);
 };

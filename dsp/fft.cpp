@@ -2,6 +2,7 @@
 
 #include <fftw3.h>
 
+#include <cstdint>
 #include <cstring>
 #include <initializer_list>
 
@@ -59,7 +60,7 @@ struct Plans {
     Plans& operator=(const Plans&) = delete;
 };
 
-const Plans& plans() {
+[[gnu::always_inline]] inline const Plans& plans() {
     static const Plans all; // built once; C++ makes its start-up thread-safe
     return all;
 }
@@ -70,7 +71,11 @@ int sizeIndex(int n) {
     return __builtin_ctz(static_cast<unsigned>(n));
 }
 
-int alignmentOf(double* a, double* work) {
+// Arrays on 64-byte lines (the audio path's) are aligned for any SIMD
+// alignment the library may use; others are asked of the library.
+[[gnu::always_inline]] inline int alignmentOf(double* a, double* work) {
+    if (((reinterpret_cast<std::uintptr_t>(a) | reinterpret_cast<std::uintptr_t>(work)) & 63) == 0)
+        return 0;
     return fftw_alignment_of(a) == 0 && fftw_alignment_of(work) == 0 ? 0 : 1;
 }
 

@@ -155,6 +155,45 @@ TEST(CabinetConvolverTest, TheOutputIsTheSameToTheBitForAnyBlockSplit) {
     }
 }
 
+// Blocks of whole partitions run a stage's share and block end in one pass,
+// blocks that straddle partitions run them apart, and long calls go in spans
+// that end anywhere within a partition: every arrangement must give the bits
+// of one sample at a time, on rows with partitions of 8 to 64 and 64 to 1024
+// samples.
+TEST(CabinetConvolverTest, WholeStraddlingAndLongBlocksGiveTheBitsOfSingleSamples) {
+    for (int length : {30, 200, 1024, 3000, 20000}) {
+        int L = 0, M = 0;
+        for (const auto& row : CabinetConvolver::NLM)
+            if (L == 0 && row[0] >= length) L = row[1], M = row[2];
+        const auto x = noise(3 * M + 300, 22);
+        const int total = static_cast<int>(x.size());
+        const auto repeated = [total](std::vector<int> pattern) {
+            std::vector<int> blocks;
+            for (int left = total, k = 0; left > 0; ++k) {
+                const int n = std::min(left, pattern[static_cast<size_t>(k) % pattern.size()]);
+                blocks.push_back(n);
+                left -= n;
+            }
+            return blocks;
+        };
+        for (bool mono : {true, false}) {
+            const auto left = noise(length, 23), right = noise(length, 24);
+            const auto run = [&](const std::vector<int>& blocks) {
+                auto c = makeConvolver();
+                c->SetImpulse(left.data(), right.data(), length, mono);
+                return runBlocks(*c, x, blocks);
+            };
+            const ::Run reference = run(std::vector<int>(x.size(), 1));
+            for (const auto& pattern : std::vector<std::vector<int>>{
+                     {L}, {M}, {1, L}, {L - 1, 1, M}, {M + 1, M - 1}, {129, 127}, {1000}}) {
+                const ::Run r = run(repeated(pattern));
+                EXPECT_EQ(r.left, reference.left) << length << " " << mono << " " << pattern[0];
+                EXPECT_EQ(r.right, reference.right) << length << " " << mono << " " << pattern[0];
+            }
+        }
+    }
+}
+
 TEST(CabinetConvolverTest, StereoResponsesMatchDirectConvolutionPerChannel) {
     auto c = makeConvolver();
     std::mt19937 generator(9);
