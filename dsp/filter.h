@@ -13,6 +13,8 @@
 #include "dsp/block.h"
 #include "dsp/soft_bypass.h"
 
+#include <type_traits>
+
 struct FilterType {
     enum : int {
         Gain = 0,
@@ -52,33 +54,35 @@ template <class T>
     y = (((b1 * x1 + b2 * x2) + c2 * y2) + c1 * y1) + b0 * x;
 }
 
+// One sample of one channel (double) or of two sections in lanes (Pair): the
+// flushed output, with the histories moved on.
+template <class T>
+[[gnu::always_inline]] inline T differenceStep(const T& c1, const T& c2, const T& b0, const T& b1,
+                                               const T& b2, const T& x, T& x1, T& x2, T& y1,
+                                               T& y2) {
+    T y;
+    differenceSum(y, c1, c2, b0, b1, b2, x, x1, x2, y1, y2);
+    if constexpr (std::is_same_v<T, double>)
+        y = flush(y);
+    else
+        y = flushPair(y);
+    y2 = y1;
+    y1 = y;
+    x2 = x1;
+    x1 = x;
+    return y;
+}
+
 // One coefficient set with its own histories (left or only channel, right).
 struct FilterSection {
     double x1 = 0.0, x2 = 0.0, y1 = 0.0, y2 = 0.0;
     double x1R = 0.0, x2R = 0.0, y1R = 0.0, y2R = 0.0;
     double c1 = 0.0, c2 = 0.0, b0 = 0.0, b1 = 0.0, b2 = 0.0;
 
-    double tick(double x) {
-        double y;
-        differenceSum(y, c1, c2, b0, b1, b2, x, x1, x2, y1, y2);
-        y = flush(y);
-        y2 = y1;
-        y1 = y;
-        x2 = x1;
-        x1 = x;
-        return y;
-    }
+    double tick(double x) { return differenceStep(c1, c2, b0, b1, b2, x, x1, x2, y1, y2); }
     void tick(double& left, double& right) {
         left = tick(left);
-        const double x = right;
-        double y;
-        differenceSum(y, c1, c2, b0, b1, b2, x, x1R, x2R, y1R, y2R);
-        y = flush(y);
-        y2R = y1R;
-        y1R = y;
-        x2R = x1R;
-        x1R = x;
-        right = y;
+        right = differenceStep(c1, c2, b0, b1, b2, right, x1R, x2R, y1R, y2R);
     }
     bool stateFinite() const { return std::isfinite(x1 + x2 + y1 + y2 + x1R + x2R + y1R + y2R); }
     void clearState() { x1 = x2 = y1 = y2 = x1R = x2R = y1R = y2R = 0.0; }
@@ -93,14 +97,7 @@ struct FilterSection {
             : x1{a.x1, b.x1}, x2{a.x2, b.x2}, y1{a.y1, b.y1}, y2{a.y2, b.y2}, c1{a.c1, b.c1},
               c2{a.c2, b.c2}, b0{a.b0, b.b0}, b1{a.b1, b.b1}, b2{a.b2, b.b2} {}
         [[gnu::always_inline]] Pair tick(Pair x) {
-            Pair y;
-            differenceSum(y, c1, c2, b0, b1, b2, x, x1, x2, y1, y2);
-            y = flushPair(y);
-            y2 = y1;
-            y1 = y;
-            x2 = x1;
-            x1 = x;
-            return y;
+            return differenceStep(c1, c2, b0, b1, b2, x, x1, x2, y1, y2);
         }
         void store(FilterSection& a, FilterSection& b) const {
             a.x1 = x1[0], a.x2 = x2[0], a.y1 = y1[0], a.y2 = y2[0];
