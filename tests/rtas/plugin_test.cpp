@@ -61,6 +61,20 @@ TEST(RtasEntryTest, LoadThenUnloadLeavesNoGroupAndReleasesTheBundleOnce) {
     EXPECT_EQ(bundle.retainCount, 1);
 }
 
+TEST(RtasEntryTest, ASecondLoadWithoutAnUnloadLetsGoOfTheFirstGroupAndRetain) {
+    OpaqueBundle first, second;
+    const Module module(TARVEX_RTAS_PATH);
+    ASSERT_EQ(module.open(&first), 0);
+    ASSERT_EQ(module.open(&first), 0);
+    EXPECT_EQ(first.retainCount, 2);
+    ASSERT_EQ(module.open(&second), 0);
+    // The first group was deleted: it left the bundle record.
+    EXPECT_EQ(first.group, nullptr);
+    EXPECT_EQ(first.retainCount, 1);
+    module.close();
+    EXPECT_EQ(second.retainCount, 1);
+}
+
 TEST(RtasEntryTest, FailingGroupFactoryAnswersTheHostsCodes) {
     struct Case {
         const char* path;
