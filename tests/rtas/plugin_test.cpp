@@ -316,3 +316,21 @@ TEST(RtasViewTest, AFailedViewRequestLeavesNoViewAndTheNextOneWorks) {
     process.SetViewPort(&port);
     process.SetViewPort(nullptr);
 }
+
+TEST(RtasViewTest, AViewTheHostDeletedIsNeverReachedAndOneThatOutlivesItsProcessForwardsNothing) {
+    LoadedRtas loaded;
+    CEffectProcessRTAS& process = loaded.createProcess(1);
+    delete process.CreateCPlugInView();
+    OpaqueGrafPort port{7};
+    process.SetViewPort(&port);
+    process.SetViewPort(nullptr);
+
+    std::unique_ptr<CEffectProcess> owned(loaded.group().GetType(0)->CreateProcess());
+    std::unique_ptr<CPlugInView> window(owned->CreateCPlugInView());
+    owned.reset();
+    Rect all{0, 0, 336, 701};
+    EventRecord click{};
+    click.where = Point{40, 120};
+    window->DrawContents(&all);
+    window->MouseCommand(&click);
+}
