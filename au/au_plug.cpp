@@ -155,12 +155,16 @@ OSStatus AUPlug::SetProperty(AudioUnitPropertyID id, AudioUnitScope scope, Audio
         mStoredPointer = const_cast<void*>(data);
         return noErr;
     }
-    if (id == kAudioUnitProperty_SampleRate && data != nullptr && size == sizeof(Float64)) {
+    const OSStatus result = AUMIDIEffectBase::SetProperty(id, scope, element, data, size);
+    // The effect hears only of a rate the unit took: a refused one would
+    // change its sound while the unit stays at its rate.
+    if (result == noErr && id == kAudioUnitProperty_SampleRate && data != nullptr &&
+        size == sizeof(Float64)) {
         Float64 rate;
         std::memcpy(&rate, data, sizeof rate);
         sendSampleRate(rate);
     }
-    return AUMIDIEffectBase::SetProperty(id, scope, element, data, size);
+    return result;
 }
 
 OSStatus AUPlug::GetParameter(AudioUnitParameterID id, AudioUnitScope scope,

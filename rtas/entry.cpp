@@ -9,9 +9,26 @@ namespace {
 constexpr std::int32_t kNoGroupError = -7003;
 constexpr std::int32_t kUnexpectedError = -7401;
 
+// Releases the bundle and deletes the group that a load left. The bundle is
+// forgotten once released, so that it is never released twice.
+void unload() {
+    CFRelease(GetOurBundleRef());
+    try {
+        StSetZone zone(gPlugInZone);
+        if (gProcessGroup) {
+            delete gProcessGroup;
+            gProcessGroup = nullptr;
+        }
+    } catch (...) {
+    }
+    SetOurBundleRef(nullptr);
+}
+
 } // namespace
 
 extern "C" __attribute__((visibility("default"))) std::int32_t NewMachOPlugIn(CFBundleRef bundle) {
+    // A second load without an unload first lets go of what the first left.
+    if (GetOurBundleRef() || gProcessGroup) unload();
     CFRetain(bundle);
     SetOurBundleRef(bundle);
     gPlugInZone = nullptr;
@@ -28,15 +45,5 @@ extern "C" __attribute__((visibility("default"))) std::int32_t NewMachOPlugIn(CF
 }
 
 extern "C" __attribute__((visibility("default"))) void CloseMachOPlugIn() {
-    CFRelease(GetOurBundleRef());
-    try {
-        StSetZone zone(gPlugInZone);
-        if (gProcessGroup) {
-            delete gProcessGroup;
-            gProcessGroup = nullptr;
-        }
-    } catch (...) {
-    }
-    // Forgotten once released, so that a second close cannot release it again.
-    SetOurBundleRef(nullptr);
+    unload();
 }

@@ -32,6 +32,7 @@ CTemplateNoUIProcess::CTemplateNoUIProcess() {
 }
 
 CTemplateNoUIProcess::~CTemplateNoUIProcess() {
+    DropPlugInView();
     delete mCustomUI;
     mCustomUI = nullptr;
     mPlugInView = nullptr;
@@ -210,18 +211,30 @@ CPlugInView* CTemplateNoUIProcess::CreateCPlugInView() {
         if (!mCustomUI) MakeCustomUI();
         view = new CNoResourceView;
         view->SetSize(mViewRect.right, mViewRect.bottom);
-        mPlugInView =
+        CPlugInView* subView =
             view->AddView2("!NoUIView[('NoID')]", 0, 0, kPlugInViewWidth, kPlugInViewHeight, 0);
-        if (auto* noUIView = dynamic_cast<CTemplateNoUIView*>(mPlugInView))
+        if (auto* noUIView = dynamic_cast<CTemplateNoUIView*>(subView))
             noUIView->SetCustomUI(mCustomUI);
+        // The host owns its views and may delete them at any time: the one
+        // kept here is forgotten when it goes; an earlier one is not watched.
+        if (mPlugInView) mPlugInView->WatchPointer(nullptr);
+        mPlugInView = subView;
+        if (mPlugInView) mPlugInView->WatchPointer(&mPlugInView);
         return view;
     } catch (...) {
+        DropPlugInView();
         delete mCustomUI;
         mCustomUI = nullptr;
-        mPlugInView = nullptr;
         delete view;
         return nullptr;
     }
+}
+
+void CTemplateNoUIProcess::DropPlugInView() {
+    if (auto* noUIView = dynamic_cast<CTemplateNoUIView*>(mPlugInView))
+        noUIView->SetCustomUI(nullptr);
+    if (mPlugInView) mPlugInView->WatchPointer(nullptr);
+    mPlugInView = nullptr;
 }
 
 void CTemplateNoUIProcess::SetViewPort(GrafPtr port) {

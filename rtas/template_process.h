@@ -74,6 +74,9 @@ public:
 protected:
     // The custom UI exists (with mViewRect filled) after this.
     void MakeCustomUI();
+    // Lets go of the host view before the custom UI goes: the view forwards
+    // nothing from then on and is no longer watched.
+    void DropPlugInView();
 
     GrafPtr mPort = nullptr;
     ITemplateCustomUI* mCustomUI = nullptr;

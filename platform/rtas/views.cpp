@@ -25,6 +25,10 @@ bool overlaps(const Rect& a, const Rect& b) {
 
 } // namespace
 
+CPlugInView::~CPlugInView() {
+    if (mHolder && *mHolder == this) *mHolder = nullptr;
+}
+
 void CCustomView::AddNewViewProc(const char* name, ViewCreator creator) {
     if (!name || !creator) return;
     for (auto& [known, made] : viewCreators()) {

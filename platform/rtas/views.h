@@ -11,7 +11,7 @@
 
 class CPlugInView {
 public:
-    virtual ~CPlugInView() = default;
+    virtual ~CPlugInView();
     void SetEnable(bool enabled) { mEnabled = enabled; }
     bool IsEnabled() const { return mEnabled; }
     const Rect& GetRect() const { return mRect; }
@@ -19,10 +19,16 @@ public:
     // The host's requests: redraw an area, a mouse press.
     virtual void DrawContents(Rect* /*area*/) {}
     virtual void MouseCommand(EventRecord* /*event*/) {}
+    // The pointer a process keeps to this view, which the host owns and may
+    // delete at any time: set to null when the view goes, so that the
+    // process never reaches a deleted view. Null ends the watch (the process
+    // goes first).
+    void WatchPointer(CPlugInView** holder) { mHolder = holder; }
 
 private:
     bool mEnabled = false;
     Rect mRect{};
+    CPlugInView** mHolder = nullptr;
 };
 
 using ViewCreator = CPlugInView* (*)();

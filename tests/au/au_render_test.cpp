@@ -5,6 +5,7 @@
 
 #include "support/allocation_counter.h"
 #include "validation/loaded_plugin.h"
+#include "vst/audioeffect.h"
 
 #include <gtest/gtest.h>
 
@@ -61,6 +62,25 @@ TEST(AURenderTest, MonoAndStereoEqualTheVstBuildSampleForSample) {
             }
         }
     }
+}
+
+TEST(AURenderTest, ARefusedSampleRateLeavesTheSoundAndAnAcceptedOneReachesTheEffect) {
+    Unit accepted, refused;
+    ASSERT_EQ(accepted.start(44100.0, 2), noErr);
+    ASSERT_EQ(refused.start(44100.0, 2), noErr);
+    for (Float64 rate : {1.0e9, 2.0e6})
+        EXPECT_EQ(refused.set(kAudioUnitProperty_SampleRate, rate, kAudioUnitScope_Output),
+                  kAudioUnitErr_InvalidPropertyValue);
+    const validation::Stereo input = validation::bassInput(44100.0, 0.05);
+    const auto frames = static_cast<UInt32>(input.size());
+    Channels in = {input.left, input.right}, expected(2, std::vector<float>(frames)),
+             out = expected;
+    ASSERT_EQ(render(accepted, in, expected, frames), noErr);
+    ASSERT_EQ(render(refused, in, out, frames), noErr);
+    EXPECT_TRUE(out == expected);
+
+    EXPECT_EQ(refused.set(kAudioUnitProperty_SampleRate, 48000.0, kAudioUnitScope_Output), noErr);
+    EXPECT_EQ(refused.effect()->getSampleRate(), 48000.0f);
 }
 
 TEST(AURenderTest, BufferListsThatDoNotFitTheFormatAreRefusedUntouched) {

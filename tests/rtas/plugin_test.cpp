@@ -61,6 +61,20 @@ TEST(RtasEntryTest, LoadThenUnloadLeavesNoGroupAndReleasesTheBundleOnce) {
     EXPECT_EQ(bundle.retainCount, 1);
 }
 
+TEST(RtasEntryTest, ASecondLoadWithoutAnUnloadLetsGoOfTheFirstGroupAndRetain) {
+    OpaqueBundle first, second;
+    const Module module(TARVEX_RTAS_PATH);
+    ASSERT_EQ(module.open(&first), 0);
+    ASSERT_EQ(module.open(&first), 0);
+    EXPECT_EQ(first.retainCount, 2);
+    ASSERT_EQ(module.open(&second), 0);
+    // The first group was deleted: it left the bundle record.
+    EXPECT_EQ(first.group, nullptr);
+    EXPECT_EQ(first.retainCount, 1);
+    module.close();
+    EXPECT_EQ(second.retainCount, 1);
+}
+
 TEST(RtasEntryTest, FailingGroupFactoryAnswersTheHostsCodes) {
     struct Case {
         const char* path;
@@ -301,4 +315,22 @@ TEST(RtasViewTest, AFailedViewRequestLeavesNoViewAndTheNextOneWorks) {
     ASSERT_NE(window, nullptr);
     process.SetViewPort(&port);
     process.SetViewPort(nullptr);
+}
+
+TEST(RtasViewTest, AViewTheHostDeletedIsNeverReachedAndOneThatOutlivesItsProcessForwardsNothing) {
+    LoadedRtas loaded;
+    CEffectProcessRTAS& process = loaded.createProcess(1);
+    delete process.CreateCPlugInView();
+    OpaqueGrafPort port{7};
+    process.SetViewPort(&port);
+    process.SetViewPort(nullptr);
+
+    std::unique_ptr<CEffectProcess> owned(loaded.group().GetType(0)->CreateProcess());
+    std::unique_ptr<CPlugInView> window(owned->CreateCPlugInView());
+    owned.reset();
+    Rect all{0, 0, 336, 701};
+    EventRecord click{};
+    click.where = Point{40, 120};
+    window->DrawContents(&all);
+    window->MouseCommand(&click);
 }
