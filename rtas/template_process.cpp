@@ -216,8 +216,9 @@ CPlugInView* CTemplateNoUIProcess::CreateCPlugInView() {
         if (auto* noUIView = dynamic_cast<CTemplateNoUIView*>(subView))
             noUIView->SetCustomUI(mCustomUI);
         // The host owns its views and may delete them at any time: the one
-        // kept here is forgotten when it goes; an earlier one is not watched.
-        if (mPlugInView) mPlugInView->WatchPointer(nullptr);
+        // kept here is forgotten when it goes. An earlier one is let go of
+        // first, so it forwards nothing once this process is gone.
+        DropPlugInView();
         mPlugInView = subView;
         if (mPlugInView) mPlugInView->WatchPointer(&mPlugInView);
         return view;

@@ -325,12 +325,17 @@ TEST(RtasViewTest, AViewTheHostDeletedIsNeverReachedAndOneThatOutlivesItsProcess
     process.SetViewPort(&port);
     process.SetViewPort(nullptr);
 
+    // A view the host keeps after asking for a newer one, and the newer one,
+    // both outliving their process.
     std::unique_ptr<CEffectProcess> owned(loaded.group().GetType(0)->CreateProcess());
+    std::unique_ptr<CPlugInView> replaced(owned->CreateCPlugInView());
     std::unique_ptr<CPlugInView> window(owned->CreateCPlugInView());
     owned.reset();
     Rect all{0, 0, 336, 701};
     EventRecord click{};
     click.where = Point{40, 120};
-    window->DrawContents(&all);
-    window->MouseCommand(&click);
+    for (CPlugInView* view : {replaced.get(), window.get()}) {
+        view->DrawContents(&all);
+        view->MouseCommand(&click);
+    }
 }
