@@ -1,9 +1,11 @@
-// Reading and writing preset files safely. Reading is bounded. A preset is about a kilobyte of
-// text; the reader takes only a regular file of at most kLargestPresetFile bytes, and never waits
-// on a FIFO or a device, so a wrong path can neither hang nor flood its caller. Shared by the
-// plug-in's import and the command-line host, which apply the same files. Writing never opens the
-// target itself: the text goes to a new file beside it that then takes its place, so a full disk or
-// a crash leaves the old preset whole and a FIFO cannot hold the caller.
+// Reading and writing preset files within bounds. A preset is about a
+// kilobyte of text; the reader takes only a regular file of at most
+// kLargestPresetFile bytes, and never waits on a FIFO or a device, so a wrong
+// path can neither hang nor flood its caller. Shared by the plug-in's import
+// and the command-line host, which apply the same files. The writer never
+// writes into the target: the text goes to a new file beside it that then
+// takes its place, so a full disk or a crash leaves the old preset whole and
+// a FIFO cannot hold the caller.
 #pragma once
 
 #include <string>
