@@ -29,5 +29,8 @@ bool SelectXMLFile(AudioEffect* effect, bool open, const char* title, const char
 // name is cut before its last "." (a name without one stays whole) and ".xml"
 // is appended, so "bass.preset", "bass" and "bass.xml" all give "bass.xml".
 // Dots in folder names are left alone. Answers false, leaving the path as it
-// was, when the result would not fit `size` bytes.
+// was, when the result would not fit `size` bytes, when the path names a
+// folder (it ends in "/", ".", ".." or is an existing folder), and when the
+// result is another name than the chosen one and a file of that name exists:
+// the save dialog asked before replacing the chosen file only.
 bool presetExportPath(char* path, std::size_t size);

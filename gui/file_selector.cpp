@@ -133,7 +133,12 @@ std::vector<std::string> CNewFileSelector::runDesktopDialog(const Request& wante
     if (!directory.empty() && directory.back() != '/') directory += '/';
     std::string output;
     std::vector<std::string> zenity{"zenity", "--file-selection", "--title=" + wanted.title};
-    if (save) zenity.push_back("--save");
+    // zenity's save dialog replaces an existing file unasked unless told to
+    // ask; kdialog's asks by itself.
+    if (save) {
+        zenity.push_back("--save");
+        zenity.push_back("--confirm-overwrite");
+    }
     if (!directory.empty()) zenity.push_back("--filename=" + directory);
     const Outcome outcome = runProgram(zenity, output);
     if (outcome == Outcome::Succeeded) return firstLine(output);

@@ -65,7 +65,8 @@ public:
 
     // Replaces the dialog for the whole process; an empty runner restores the desktop's.
     static void setDialogRunner(DialogRunner runner);
-    // The desktop's dialog: zenity, else kdialog, else nothing chosen.
+    // The desktop's dialog: zenity, else kdialog, else nothing chosen. A save
+    // dialog asks before it answers the name of an existing file.
     static std::vector<std::string> runDesktopDialog(const Request& request);
 
 protected:

@@ -91,16 +91,12 @@ std::string presetText(const float* values, bool lineFeedAfterDeclaration) {
     return text;
 }
 
-void exportPreset(const char* path, Effect* effect) {
-    if (path == nullptr || effect == nullptr) return;
+bool exportPreset(const char* path, Effect* effect) {
+    if (path == nullptr || effect == nullptr) return false;
     float values[kNumParams];
     for (int i = 0; i < kNumParams; ++i)
         values[i] = effect->getParameter(i);
-    const std::string text = presetText(values) + '\n';
-    std::FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) return;
-    std::fwrite(text.data(), 1, text.size(), file);
-    std::fclose(file);
+    return writePresetText(path, presetText(values) + '\n');
 }
 
 void importPreset(const char* path, Effect* effect) {

@@ -17,9 +17,10 @@
 
 class Effect;
 
-// Writes the effect's current values as a preset file; a file that cannot be
-// opened is left alone without a message.
-void exportPreset(const char* path, Effect* effect);
+// Writes the effect's current values as a preset file through
+// writePresetText; answers whether it was written. A path that cannot be
+// written is left as it was, without a message.
+bool exportPreset(const char* path, Effect* effect);
 // Reads a preset file and applies it; see LoadXMLPreset for what is applied.
 void importPreset(const char* path, Effect* effect);
 // Applies a preset given as text; a text longer than 2047 characters is cut

@@ -1,5 +1,6 @@
 #include "source/preset_file.h"
 
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,6 +16,24 @@ struct Descriptor {
         if (fd >= 0) ::close(fd);
     }
 };
+
+// Writes all `size` bytes, going on after a partial write; false when the
+// disk is full or the write fails otherwise.
+bool writeAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Names for the new files, unique within the process; the process id keeps
+// them apart from other processes' (a leftover only costs another attempt).
+std::atomic<unsigned> temporaryCount{0};
+constexpr int kTemporaryAttempts = 100;
 
 } // namespace
 
@@ -48,6 +67,50 @@ PresetFileResult readPresetText(const char* path, std::string& text) {
     }
     text = std::move(data);
     return PresetFileResult::read;
+}
+
+bool writePresetText(const char* path, const std::string& text) {
+    if (path == nullptr || path[0] == '\0') return false;
+    const std::string target = path;
+    if (target.back() == '/') return false; // a folder
+    // What is there now, looked at only: opened without blocking (a FIFO
+    // opens at once) and without following a link. Anything but a regular
+    // file or no file at all is left alone.
+    bool replacing = false;
+    mode_t permissions = 0;
+    {
+        const Descriptor existing{
+            ::open(path, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY)};
+        if (existing.fd >= 0) {
+            struct stat status {};
+            if (::fstat(existing.fd, &status) != 0 || !S_ISREG(status.st_mode)) return false;
+            replacing = true;
+            permissions = status.st_mode & 0777;
+        } else if (errno != ENOENT) {
+            return false; // a link (ELOOP), or a file that may not be looked at
+        }
+    }
+
+    // The new file goes beside the target, so that the rename stays within
+    // one file system. O_EXCL makes it ours alone, never an existing file.
+    const std::string folder = target.substr(0, target.rfind('/') + 1);
+    const std::string prefix = folder + ".tarvex-export-" + std::to_string(::getpid()) + '-';
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < kTemporaryAttempts; ++attempt) {
+        temporary = prefix + std::to_string(temporaryCount.fetch_add(1));
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) return false;
+    }
+    if (fd < 0) return false;
+    // On disk before the rename: a crash after it finds the whole new text.
+    const bool written = (!replacing || ::fchmod(fd, permissions) == 0) &&
+                         writeAll(fd, text.data(), text.size()) && ::fsync(fd) == 0;
+    // close can report a late write error; the descriptor is gone either way.
+    const bool closed = ::close(fd) == 0;
+    if (written && closed && ::rename(temporary.c_str(), path) == 0) return true;
+    ::unlink(temporary.c_str());
+    return false;
 }
 
 const char* presetFileProblem(PresetFileResult result) {

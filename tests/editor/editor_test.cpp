@@ -13,8 +13,10 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -396,6 +398,26 @@ TEST_F(PresetButtonsTest, CancelledOrTooLongPathsWriteNothing) {
     EXPECT_FALSE(fileExists(almost + ".xml"));
     EXPECT_FALSE(fileExists(almost.substr(0, almost.size() - 3) + ".xml"));
     expectControlsShowEffect();
+}
+
+TEST_F(PresetButtonsTest, FoldersAndFilesTheDialogDidNotConfirmAreNotWritten) {
+    open();
+    std::string folder = tempPath("folder-XXXXXX");
+    ASSERT_NE(::mkdtemp(folder.data()), nullptr);
+    const std::string good = folder + "/good.xml";
+    std::ofstream(good) << "mine";
+    ASSERT_EQ(::mkdir((folder + "/bank.d").c_str(), 0700), 0);
+    // Folders would give ".xml" and "bank.xml"; the others good.xml, which
+    // the dialog never asked about.
+    for (const char* chosen : {"/", "/bank.d", "/good.preset", "/good"})
+        pressPresetButton(true, folder + chosen);
+    EXPECT_FALSE(fileExists(folder + "/.xml"));
+    EXPECT_FALSE(fileExists(folder + "/bank.xml"));
+    EXPECT_EQ(std::filesystem::file_size(good), 4u);
+    // Chosen by its own name, the dialog has asked before replacing it.
+    pressPresetButton(true, good);
+    EXPECT_GT(std::filesystem::file_size(good), 4u);
+    std::filesystem::remove_all(folder);
 }
 
 TEST(PresetExportPathTest, CutsTheFileNameOnlyAndRefusesWhatDoesNotFit) {

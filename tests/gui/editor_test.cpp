@@ -6,7 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 using namespace guitest;
@@ -155,6 +160,28 @@ TEST(FileSelector, AsksTheDialogForOneFileAndReportsTheChoice) {
     EXPECT_EQ(selector->getNumSelectedFiles(), 0);
     selector->forget();
     CNewFileSelector::setDialogRunner(nullptr);
+}
+
+TEST(FileSelector, TheSaveDialogAsksBeforeReplacingAFile) {
+    // A stand-in zenity that keeps its arguments and answers a path.
+    const std::string folder = ::testing::TempDir() + "zenity-" + std::to_string(getpid());
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    std::ofstream(folder + "/zenity")
+        << "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"${0%/*}/arguments\"\n"
+           "echo /tmp/bass.xml\n";
+    ASSERT_EQ(::chmod((folder + "/zenity").c_str(), 0700), 0);
+    const char* old = std::getenv("PATH");
+    const std::string saved = old ? old : "";
+    setenv("PATH", folder.c_str(), 1);
+    CNewFileSelector* selector =
+        CNewFileSelector::create(nullptr, CNewFileSelector::kSelectSaveFile);
+    EXPECT_TRUE(selector->runModal());
+    selector->forget();
+    setenv("PATH", saved.c_str(), 1);
+    std::ifstream in(folder + "/arguments");
+    const std::string arguments(std::istreambuf_iterator<char>(in), {});
+    EXPECT_NE(arguments.find("--save\n--confirm-overwrite\n"), std::string::npos) << arguments;
+    std::filesystem::remove_all(folder);
 }
 
 TEST(FileSelector, WithoutADialogProgramNothingIsChosen) {

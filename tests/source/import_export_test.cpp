@@ -6,14 +6,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <random>
 #include <signal.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -47,6 +53,20 @@ void writeFile(const std::string& path, const std::string& content) {
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A folder of its own, so that a test sees every file an export leaves.
+std::string freshFolder(const std::string& name) {
+    std::string folder = tempPath(name + "-XXXXXX");
+    return ::mkdtemp(folder.data()) != nullptr ? folder : std::string();
+}
+
+std::vector<std::string> namesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::vector<float> values(Effect& effect) {
@@ -218,9 +238,72 @@ TEST(PresetFileTest, UnreadableAndUnwritablePathsAreIgnoredSilently) {
     const std::vector<float> before = values(*effect);
     ::testing::internal::CaptureStderr();
     importPreset("/nonexistent/dir/preset.xml", effect.get());
-    exportPreset("/nonexistent/dir/preset.xml", effect.get());
+    EXPECT_FALSE(exportPreset("/nonexistent/dir/preset.xml", effect.get()));
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(values(*effect), before);
+}
+
+TEST(PresetExportTest, OnlyARegularFileIsReplacedAndAFifoDoesNotWait) {
+    auto effect = std::make_unique<Effect>(nullptr);
+    const std::string folder = freshFolder("kinds");
+    const std::string mine = "<TarvexPreset mode=\"1\"></TarvexPreset>\n";
+    writeFile(folder + "/real.xml", mine);
+    ASSERT_EQ(::symlink("real.xml", (folder + "/link.xml").c_str()), 0);
+    ASSERT_EQ(::mkdir((folder + "/bank").c_str(), 0700), 0);
+    ASSERT_EQ(::mkfifo((folder + "/pipe.xml").c_str(), 0600), 0);
+    for (const std::string& path : {folder + "/", folder + "/bank", folder + "/bank/",
+                                    folder + "/link.xml", folder + "/pipe.xml"}) {
+        auto exported = std::async(std::launch::async,
+                                   [&] { return exportPreset(path.c_str(), effect.get()); });
+        if (exported.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            ADD_FAILURE() << path << ": the export waits for a reader";
+            const int reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+            exported.wait();
+            ::close(reader);
+        }
+        EXPECT_FALSE(exported.get()) << path;
+    }
+    EXPECT_EQ(readFile(folder + "/real.xml"), mine);
+    EXPECT_TRUE(std::filesystem::is_symlink(folder + "/link.xml"));
+    EXPECT_TRUE(std::filesystem::is_fifo(folder + "/pipe.xml"));
+    EXPECT_TRUE(std::filesystem::is_empty(folder + "/bank"));
+    EXPECT_EQ(namesIn(folder),
+              (std::vector<std::string>{"bank", "link.xml", "pipe.xml", "real.xml"}));
+    std::filesystem::remove_all(folder);
+}
+
+TEST(PresetExportTest, APresetIsReplacedWholeOrNotAtAllAndKeepsItsPermissions) {
+    auto effect = std::make_unique<Effect>(nullptr);
+    const std::string folder = freshFolder("replace");
+    const std::string path = folder + "/good.xml";
+    const std::string good = "<TarvexPreset mode=\"1\"></TarvexPreset>\n";
+    writeFile(path, good);
+    ASSERT_EQ(::chmod(path.c_str(), 0604), 0);
+    // A file size limit cuts writes short past 100 bytes as a full disk does,
+    // root included; ignored, SIGXFSZ turns into the write's error.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 100;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    EXPECT_FALSE(exportPreset(path.c_str(), effect.get()));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(readFile(path), good);
+    EXPECT_EQ(namesIn(folder), std::vector<std::string>{"good.xml"});
+
+    // Replaced, a preset keeps its permissions; a new one gets the umask's.
+    const mode_t mask = ::umask(027);
+    EXPECT_TRUE(exportPreset(path.c_str(), effect.get()));
+    EXPECT_TRUE(exportPreset((folder + "/new.xml").c_str(), effect.get()));
+    ::umask(mask);
+    EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0604));
+    EXPECT_EQ(std::filesystem::status(folder + "/new.xml").permissions(),
+              std::filesystem::perms(0640));
+    EXPECT_EQ(readFile(path), readFile(folder + "/new.xml"));
+    EXPECT_EQ(namesIn(folder), (std::vector<std::string>{"good.xml", "new.xml"}));
+    std::filesystem::remove_all(folder);
 }
 
 TEST(PresetTextTest, LongTextsAreCutAt2047Characters) {
