@@ -130,9 +130,11 @@ struct Control {
 
 constexpr int kNumControls = 71;
 
-// Channel B's strip repeats channel A's this far lower, with tags 11 higher
-// (the meters 57 and 58 in place of 55 and 56).
+// Channel B's strip repeats channel A's kChannelBOffset px lower, its
+// parameters' tags kChannelTagStep higher (the meters 57 and 58 in place of
+// 55 and 56).
 constexpr int kChannelBOffset = 61;
+constexpr long kChannelTagStep = 11;
 
 // The main page in creation order; the editor's control entries are indices
 // into it. The chorus and reverb knobs stand 55 px apart; the twelve band
@@ -234,12 +236,6 @@ constexpr bool everyBitmapHasAStrip() {
     return true;
 }
 static_assert(everyBitmapHasAStrip());
-
-// The control of `kind` with `tag`; a constant expression fails to compile
-// when there is none.
-constexpr const Control& control(Kind kind, long tag) {
-    return kControls[findControl(kind, tag)];
-}
 
 // The about screen, laid over the main page at (kAboutLeft, kAboutTop); its
 // buttons are click areas over its picture.
