@@ -4,6 +4,7 @@
 #include "source/effect.h"
 #include "source/import_export.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdio>
 #include <cstring>
@@ -11,128 +12,40 @@
 
 namespace {
 
-// The kinds of control on the main page.
-enum class Kind {
-    knob40,
-    knob50,
-    switch2,
-    switch3,
-    switch5,
-    lampA, // lamp buttons of the channel strips
-    lampE, // lamp buttons of chorus, reverb and equaliser
-    slider,
-    meter36,
-    meter20,
-    tunerLabel,
-    tunerLamp, // flat lamp (bitmap 132) and sharp lamp (133)
-    kickButton,
-};
+using layout::Kind;
 
-constexpr long kNoTag = -1;
-
-// One control of the main page: its tag, kind and rectangle (left, top,
-// right, bottom, in the page's space). Sliders add their handle's travel,
-// lamps their bitmap, kick buttons their image height in `extra`.
-struct Placement {
-    long tag;
-    Kind kind;
-    CCoord left, top, right, bottom;
-    long extra = 0;
-    long extra2 = 0;
-};
-
-// Creation order. The channel B strip repeats channel A's 61 px lower with
-// tags 11 higher; the chorus and reverb knobs stand 55 px apart; the twelve
-// band sliders 20 px apart from x 254, the level slider 40 px after the last.
-constexpr Placement layout[EffectEditor::kNumControls] = {
-    {1, Kind::knob40, 29, 40, 69, 80},
-    {0, Kind::switch2, 18, 89, 38, 109},
-    {2, Kind::switch2, 18, 119, 38, 139},
-    {3, Kind::switch3, 79, 40, 114, 119},
-    {4, Kind::switch2, 130, 52, 150, 72},
-    {4, Kind::lampA, 130, 32, 150, 52},
-    {5, Kind::knob50, 152, 22, 202, 72},
-    {6, Kind::knob40, 202, 27, 242, 67},
-    {kCompressorAMeterTag, Kind::meter36, 243, 31, 255, 67},
-    {7, Kind::knob50, 267, 22, 317, 72},
-    {8, Kind::switch2, 317, 52, 337, 72},
-    {8, Kind::lampA, 317, 32, 337, 52},
-    {9, Kind::knob50, 337, 22, 387, 72},
-    {10, Kind::knob50, 387, 22, 437, 72},
-    {11, Kind::knob40, 437, 27, 477, 67},
-    {12, Kind::knob50, 477, 22, 527, 72},
-    {13, Kind::knob50, 532, 22, 582, 72},
-    {14, Kind::knob40, 582, 27, 622, 67},
-    {kLimiterAMeterTag, Kind::meter36, 623, 31, 635, 67},
-    {15, Kind::switch2, 130, 113, 150, 133},
-    {15, Kind::lampA, 130, 93, 150, 113},
-    {16, Kind::knob50, 152, 83, 202, 133},
-    {17, Kind::knob40, 202, 88, 242, 128},
-    {kCompressorBMeterTag, Kind::meter36, 243, 92, 255, 128},
-    {18, Kind::knob50, 267, 83, 317, 133},
-    {19, Kind::switch2, 317, 113, 337, 133},
-    {19, Kind::lampA, 317, 93, 337, 113},
-    {20, Kind::knob50, 337, 83, 387, 133},
-    {21, Kind::knob50, 387, 83, 437, 133},
-    {22, Kind::knob40, 437, 88, 477, 128},
-    {23, Kind::knob50, 477, 83, 527, 133},
-    {24, Kind::knob50, 532, 83, 582, 133},
-    {25, Kind::knob40, 582, 88, 622, 128},
-    {kLimiterBMeterTag, Kind::meter36, 623, 92, 635, 128},
-    {26, Kind::slider, 655, 34, 675, 136, 31, 112},
-    {27, Kind::switch2, 32, 232, 52, 252},
-    {27, Kind::lampE, 56, 233, 76, 253},
-    {28, Kind::knob40, 88, 213, 128, 253},
-    {29, Kind::knob40, 143, 213, 183, 253},
-    {30, Kind::knob40, 198, 213, 238, 253},
-    {31, Kind::switch2, 32, 287, 52, 307},
-    {31, Kind::lampE, 56, 288, 76, 308},
-    {32, Kind::knob40, 88, 268, 128, 308},
-    {33, Kind::knob40, 143, 268, 183, 308},
-    {34, Kind::knob40, 198, 268, 238, 308},
-    {35, Kind::slider, 254, 200, 274, 302, 198, 278},
-    {36, Kind::slider, 274, 200, 294, 302, 198, 278},
-    {37, Kind::slider, 294, 200, 314, 302, 198, 278},
-    {38, Kind::slider, 314, 200, 334, 302, 198, 278},
-    {39, Kind::slider, 334, 200, 354, 302, 198, 278},
-    {40, Kind::slider, 354, 200, 374, 302, 198, 278},
-    {41, Kind::slider, 374, 200, 394, 302, 198, 278},
-    {42, Kind::slider, 394, 200, 414, 302, 198, 278},
-    {43, Kind::slider, 414, 200, 434, 302, 198, 278},
-    {44, Kind::slider, 434, 200, 454, 302, 198, 278},
-    {45, Kind::slider, 454, 200, 474, 302, 198, 278},
-    {46, Kind::slider, 474, 200, 494, 302, 198, 278},
-    {47, Kind::slider, 514, 200, 534, 302, 198, 278},
-    {48, Kind::switch2, 472, 175, 492, 195},
-    {48, Kind::lampE, 493, 176, 513, 196},
-    {kInputMeterTag, Kind::meter20, 542, 176, 562, 196},
-    {kOutputMeterTag, Kind::meter20, 565, 176, 585, 196},
-    {49, Kind::knob40, 545, 213, 585, 253},
-    {50, Kind::knob40, 545, 268, 585, 308},
-    {51, Kind::switch5, 595, 194, 617, 277},
-    {52, Kind::slider, 654, 194, 674, 296, 192, 251},
-    {kNoTag, Kind::tunerLabel, 616, 287, 662, 305},
-    {kTunerTag, Kind::tunerLamp, 620, 292, 626, 301, 132},
-    {kTunerTag, Kind::tunerLamp, 653, 292, 659, 301, 133},
-    {kTunerTag, Kind::kickButton, 616, 286, 662, 306, 20},
-    {kAboutTag, Kind::kickButton, 627, 148, 691, 169, 21},
-};
-
-// Entries of the named controls.
-constexpr int kTunerLabelEntry = 66;
-constexpr int kFlatLampEntry = 67;
-constexpr int kSharpLampEntry = 68;
+// Entries of the named controls, found in the layout by kind and tag.
+constexpr int kTunerLabelEntry = layout::findControl(Kind::tunerLabel, kNoTag);
+constexpr int kFlatLampEntry =
+    layout::findControl(Kind::tunerLamp, kTunerTag, layout::kFlatLampBitmap);
+constexpr int kSharpLampEntry =
+    layout::findControl(Kind::tunerLamp, kTunerTag, layout::kSharpLampBitmap);
 // The meters of tags 55..60, in tag order.
-constexpr int kMeterEntries[6] = {8, 18, 23, 33, 60, 61};
+constexpr int kMeterEntries[6] = {
+    layout::findControl(Kind::meter, kCompressorAMeterTag),
+    layout::findControl(Kind::meter, kLimiterAMeterTag),
+    layout::findControl(Kind::meter, kCompressorBMeterTag),
+    layout::findControl(Kind::meter, kLimiterBMeterTag),
+    layout::findControl(Kind::meter, kInputMeterTag),
+    layout::findControl(Kind::meter, kOutputMeterTag),
+};
+static_assert(kTunerLabelEntry >= 0 && kFlatLampEntry >= 0 && kSharpLampEntry >= 0);
+static_assert(std::ranges::none_of(kMeterEntries, [](int entry) { return entry < 0; }));
 
 // The bitmaps of the main page's controls, loaded in this order.
-constexpr long kControlBitmaps[] = {129, 130, 134, 131, 135, 136, 137, 138, 139, 140, 132, 133};
+constexpr long kControlBitmaps[] = {
+    layout::kToggleBitmap,     layout::kSmallKnobBitmap,       layout::kChannelSelectorBitmap,
+    layout::kLargeKnobBitmap,  layout::kSliderHandleBitmap,    layout::kChannelLampBitmap,
+    layout::kEffectLampBitmap, layout::kCabinetSelectorBitmap, layout::kTallMeterBitmap,
+    layout::kRoundMeterBitmap, layout::kFlatLampBitmap,        layout::kSharpLampBitmap,
+};
 constexpr int kNumControlBitmaps = sizeof kControlBitmaps / sizeof kControlBitmaps[0];
 
-constexpr long kBackgroundBitmap = 128;
-constexpr long kAboutBitmap = 153;
-constexpr CCoord kAboutLeft = 55;
-constexpr CCoord kAboutTop = 77;
+using layout::kAboutBitmap, layout::kAboutLeft, layout::kAboutTop, layout::kBackgroundBitmap;
+
+CRect toCRect(const layout::Rect& r) {
+    return CRect(r.left, r.top, r.right, r.bottom);
+}
 
 bool isParameterTag(long tag) {
     return tag >= 0 && tag < kNumParams;
@@ -253,13 +166,16 @@ bool EffectEditor::open(void* ptr) {
                                  kAboutTop + aboutBackground->getHeight()),
                            newFrame, aboutBackground);
     // Click areas over the about picture; they have no artwork of their own.
-    importButton = new CMyKickButton(CRect(268, 101, 409, 132), this, kImportTag, 31, nullptr);
+    importButton = new CMyKickButton(toCRect(layout::kImportButton), this, kImportTag,
+                                     layout::kImportButton.height(), nullptr);
     aboutContainer->addView(importButton);
-    exportButton = new CMyKickButton(CRect(413, 100, 555, 133), this, kExportTag, 33, nullptr);
+    exportButton = new CMyKickButton(toCRect(layout::kExportButton), this, kExportTag,
+                                     layout::kExportButton.height(), nullptr);
     aboutContainer->addView(exportButton);
-    closeAboutButton = new CMyKickButton(CRect(442, 6, 532, 31), this, kCloseAboutTag, 25, nullptr);
+    closeAboutButton = new CMyKickButton(toCRect(layout::kCloseAboutButton), this, kCloseAboutTag,
+                                         layout::kCloseAboutButton.height(), nullptr);
     aboutContainer->addView(closeAboutButton);
-    versionLabel = new CTextLabel(CRect(530, 72, 581, 93), "1.2", nullptr, 0);
+    versionLabel = new CTextLabel(toCRect(layout::kVersionLabel), "1.2", nullptr, 0);
     versionLabel->setFont(kNormalFontVeryBig);
     versionLabel->setFontColor(MakeCColor(143, 0, 0, 255));
     versionLabel->setTransparency(true);
@@ -278,43 +194,33 @@ bool EffectEditor::open(void* ptr) {
     mainContainer = new CViewContainer(pageSize, newFrame, background);
     Effect* fx = tarvex();
     for (int entry = 0; entry < kNumControls; ++entry) {
-        const Placement& p = layout[entry];
-        const CRect size(p.left, p.top, p.right, p.bottom);
+        const layout::Control& p = layout::kControls[entry];
+        const CRect size = toCRect(p.rect);
+        // Every control with a bitmap has its strip (checked in the layout).
+        const layout::Strip* strip = layout::findStrip(p.bitmap);
         CControl* control = nullptr;
         switch (p.kind) {
-        case Kind::knob40:
-            control = new CAnimKnob(size, this, p.tag, 76, 40, bitmap(130));
+        case Kind::knob:
+            control = new CAnimKnob(size, this, p.tag, strip->frames, strip->frameHeight,
+                                    bitmap(p.bitmap));
             break;
-        case Kind::knob50:
-            control = new CAnimKnob(size, this, p.tag, 76, 50, bitmap(131));
+        case Kind::verticalSwitch: // one frame per position
+            control = new CMyVerticalSwitch(size, this, p.tag, strip->frames, strip->frameHeight,
+                                            strip->frames, bitmap(p.bitmap));
             break;
-        case Kind::switch2:
-            control = new CMyVerticalSwitch(size, this, p.tag, 2, 20, 2, bitmap(129));
-            break;
-        case Kind::switch3:
-            control = new CMyVerticalSwitch(size, this, p.tag, 3, 79, 3, bitmap(134));
-            break;
-        case Kind::switch5:
-            control = new CMyVerticalSwitch(size, this, p.tag, 5, 83, 5, bitmap(138));
-            break;
-        case Kind::lampA:
-            control = new CMyOnOffButton(size, this, p.tag, bitmap(136), 0);
-            break;
-        case Kind::lampE:
-            control = new CMyOnOffButton(size, this, p.tag, bitmap(137), 0);
+        case Kind::lampButton:
+            control = new CMyOnOffButton(size, this, p.tag, bitmap(p.bitmap), 0);
             break;
         case Kind::slider: {
-            auto* slider = new CVerticalSlider(size, this, p.tag, p.extra, p.extra2, bitmap(135),
-                                               nullptr, CPoint(), kBottom);
+            auto* slider = new CVerticalSlider(size, this, p.tag, p.handle.top, p.handle.bottom,
+                                               bitmap(p.bitmap), nullptr, CPoint(), kBottom);
             slider->setTransparency(true);
             control = slider;
             break;
         }
-        case Kind::meter36:
-            control = new CMovieBitmap(size, this, p.tag, 4, 36, bitmap(139));
-            break;
-        case Kind::meter20:
-            control = new CMovieBitmap(size, this, p.tag, 4, 20, bitmap(140));
+        case Kind::meter:
+            control = new CMovieBitmap(size, this, p.tag, strip->frames, strip->frameHeight,
+                                       bitmap(p.bitmap));
             break;
         case Kind::tunerLabel: {
             auto* label = new CTextLabel(size, "--", nullptr, 0);
@@ -325,12 +231,13 @@ bool EffectEditor::open(void* ptr) {
             break;
         }
         case Kind::tunerLamp:
-            control = new CMovieBitmap(size, this, p.tag, 2, 9, bitmap(p.extra));
+            control = new CMovieBitmap(size, this, p.tag, strip->frames, strip->frameHeight,
+                                       bitmap(p.bitmap));
             control->setValue(0.0f);
             control->setDefaultValue(1.0f);
             break;
-        case Kind::kickButton:
-            control = new CMyKickButton(size, this, p.tag, p.extra, nullptr);
+        case Kind::kickButton: // a click area: its one image is the area itself
+            control = new CMyKickButton(size, this, p.tag, p.rect.height(), nullptr);
             break;
         }
         if (isParameterTag(p.tag) || (p.tag >= kCompressorAMeterTag && p.tag <= kOutputMeterTag)) {
@@ -383,7 +290,7 @@ CTextLabel* EffectEditor::getTunerLabel() const {
 void EffectEditor::showParameter(int index) {
     const float value = tarvex()->getParameter(index);
     for (int entry = 0; entry < kNumControls; ++entry)
-        if (layout[entry].tag == index && controls[entry] != nullptr)
+        if (layout::kControls[entry].tag == index && controls[entry] != nullptr)
             controls[entry]->setValue(value);
 }
 

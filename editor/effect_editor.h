@@ -15,6 +15,7 @@
 #pragma once
 
 #include "editor/custom_controls.h"
+#include "editor/layout.h"
 #include "gui/gui.h"
 
 #include <atomic>
@@ -22,21 +23,6 @@
 #include <thread>
 
 class Effect;
-
-// Control tags besides the parameter indices 0..52.
-enum : long {
-    kTunerTag = 54,
-    kCompressorAMeterTag = 55,
-    kLimiterAMeterTag = 56,
-    kCompressorBMeterTag = 57,
-    kLimiterBMeterTag = 58,
-    kInputMeterTag = 59,
-    kOutputMeterTag = 60,
-    kAboutTag = 74,
-    kImportTag = 75,
-    kExportTag = 76,
-    kCloseAboutTag = 77,
-};
 
 // The tuner display for one reading: the label text (the sharp name of a
 // note the tuner names twice, as "C# / Db") and the flat and sharp lamps.
@@ -54,7 +40,7 @@ bool takeRefreshTurn(std::atomic<unsigned long>& last, unsigned long now);
 
 class EffectEditor : public AEffGUIEditor, public CControlListener {
 public:
-    static constexpr int kNumControls = 71;
+    static constexpr int kNumControls = layout::kNumControls;
 
     explicit EffectEditor(Effect* effect);
     // Closes a window the host left open.

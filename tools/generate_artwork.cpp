@@ -5,7 +5,7 @@
 //
 // The images are committed in editor/artwork/ and built into the plug-in from
 // there, so a build never needs this program. After changing the drawing or the
-// layout below, regenerate them with
+// editor's layout (editor/layout.h), regenerate them with
 //
 //   cmake --build build --target generate_artwork
 //
@@ -16,20 +16,27 @@
 // bottom position (value 0) in frame 0 and the top position in the last frame;
 // knob strips sweep the pointer clockwise through 300 degrees from frame 0
 // (value 0) to frame 75 (value 1); lamp buttons hold the off image above the on
-// image. The face's legends are placed from the controls' rectangles below, so
-// a moved control moves its legend.
+// image. Strip sizes and frame counts, and the rectangles from which the face's
+// legends are placed, are the editor's own (editor/layout.h), so a moved
+// control moves its legend.
 //
 // The output is deterministic: no clock, no randomness, and fixed font options
 // (grey antialiasing, no hinting), drawn with the DejaVu Sans fonts.
+
+#include "editor/layout.h"
 
 #include <cairo.h>
 #include <fontconfig/fontconfig.h>
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
+
+using layout::Kind;
+using layout::Strip;
 
 constexpr double kPi = 3.14159265358979323846;
 
@@ -191,7 +198,6 @@ template <typename Draw> void drawStrip(cairo_t* cr, int frames, double frameHei
 // ---------------------------------------------------------------------------
 // Parts shared by the strips
 
-constexpr int kKnobFrames = 76;
 constexpr double kKnobSweepDegrees = 300;
 
 // Pointer angle in radians, clockwise from straight up, of a knob value 0..1.
@@ -338,32 +344,27 @@ void drawSelectorPlate(cairo_t* cr, Box plate, Box slot) {
 // ---------------------------------------------------------------------------
 // The strips
 
-constexpr int kTwoPositions = 2;
-constexpr int kChannelPositions = 3;
-constexpr int kCabinetPositions = 5;
-constexpr double kChannelFrame = 79;
-constexpr double kCabinetFrame = 83;
-constexpr double kMeterTallFrame = 36;
-constexpr double kMeterRoundFrame = 20;
-constexpr double kTunerLampFrame = 9;
-constexpr int kMeterFrames = 4;
+// Each strip is drawn with the frames and sizes that the editor cuts it into
+// (editor/layout.h).
 
 // Band (0 = top) that a switch strip's frame pictures: frame 0 is the bottom.
 int bandOfFrame(int frame, int positions) {
     return positions - 1 - frame;
 }
 
-void knobStrip(Image& image, double size) {
-    drawStrip(image.cr(), kKnobFrames, size, [&](cairo_t* cr, int f) {
-        drawKnob(cr, size, static_cast<double>(f) / (kKnobFrames - 1));
+void knobStrip(Image& image, const Strip& strip) {
+    const double size = strip.width;
+    drawStrip(image.cr(), strip.frames, strip.frameHeight, [&](cairo_t* cr, int f) {
+        drawKnob(cr, size, static_cast<double>(f) / (strip.frames - 1));
     });
 }
 
 // Bat-lever toggle, 20 x 20: frame 0 lever down, frame 1 lever up.
 void toggleStrip(Image& image) {
-    drawStrip(image.cr(), kTwoPositions, 20, [](cairo_t* cr, int f) {
+    const Strip& strip = layout::kToggleStrip;
+    drawStrip(image.cr(), strip.frames, strip.frameHeight, [&](cairo_t* cr, int f) {
         const double c = 10;
-        const bool up = f == 1;
+        const bool up = f == strip.frames - 1;
         // Washer, hexagon nut and bushing, in darker metal than the lever.
         cairo_arc(cr, c, c, 8.6, 0, 2 * kPi);
         verticalGradient(cr, 1.4, 18.6, rgb(92, 94, 98), rgb(22, 23, 25));
@@ -413,12 +414,14 @@ void toggleStrip(Image& image) {
 // Channel selector, 35 x 79 per frame: lever at the left, lit position name
 // at the right ("A" top, "A+B" middle, "B" bottom).
 void channelStrip(Image& image) {
-    static const char* const names[kChannelPositions] = {"A", "A+B", "B"};
-    drawStrip(image.cr(), kChannelPositions, kChannelFrame, [](cairo_t* cr, int f) {
-        const double step = kChannelFrame / kChannelPositions;
-        drawSelectorPlate(cr, {0.5, 0.5, 34.5, 78.5}, {7, 6, 12, 73});
-        const int active = bandOfFrame(f, kChannelPositions);
-        for (int band = 0; band < kChannelPositions; ++band) {
+    const Strip& strip = layout::kChannelSelectorStrip;
+    static const char* const names[layout::kChannelPositions] = {"A", "A+B", "B"};
+    drawStrip(image.cr(), strip.frames, strip.frameHeight, [&](cairo_t* cr, int f) {
+        const double step = static_cast<double>(strip.frameHeight) / strip.frames;
+        drawSelectorPlate(cr, {0.5, 0.5, strip.width - 0.5, strip.frameHeight - 0.5},
+                          {7, 6, 12, 73});
+        const int active = bandOfFrame(f, strip.frames);
+        for (int band = 0; band < strip.frames; ++band) {
             const double y = (band + 0.5) * step;
             useFont(cr, 7.5, true);
             setColor(cr, band == active ? kLedAmber : rgb(105, 102, 96));
@@ -430,12 +433,14 @@ void channelStrip(Image& image) {
 
 // Cabinet selector, 22 x 83 per frame; the position names are on the face.
 void cabinetStrip(Image& image) {
-    drawStrip(image.cr(), kCabinetPositions, kCabinetFrame, [](cairo_t* cr, int f) {
-        const double step = kCabinetFrame / kCabinetPositions;
-        drawSelectorPlate(cr, {0.5, 0.5, 21.5, 82.5}, {8.5, 5, 13.5, 78});
+    const Strip& strip = layout::kCabinetSelectorStrip;
+    drawStrip(image.cr(), strip.frames, strip.frameHeight, [&](cairo_t* cr, int f) {
+        const double step = static_cast<double>(strip.frameHeight) / strip.frames;
+        drawSelectorPlate(cr, {0.5, 0.5, strip.width - 0.5, strip.frameHeight - 0.5},
+                          {8.5, 5, 13.5, 78});
         setColor(cr, rgb(120, 120, 124));
         cairo_set_line_width(cr, 1);
-        for (int band = 0; band < kCabinetPositions; ++band) {
+        for (int band = 0; band < strip.frames; ++band) {
             const double y = std::floor((band + 0.5) * step) + 0.5;
             cairo_move_to(cr, 2.5, y);
             cairo_line_to(cr, 6, y);
@@ -443,28 +448,30 @@ void cabinetStrip(Image& image) {
             cairo_line_to(cr, 19.5, y);
         }
         cairo_stroke(cr);
-        drawSelectorHandle(cr, 11, (bandOfFrame(f, kCabinetPositions) + 0.5) * step, 14, 8);
+        drawSelectorHandle(cr, 11, (bandOfFrame(f, strip.frames) + 0.5) * step, 14, 8);
     });
 }
 
 // Lamp button, 20 x 40: off above, on below.
-void lampButtonStrip(Image& image, Rgb color) {
-    drawStrip(image.cr(), 2, 20,
+void lampButtonStrip(Image& image, const Strip& strip, Rgb color) {
+    drawStrip(image.cr(), strip.frames, strip.frameHeight,
               [&](cairo_t* cr, int f) { drawLamp(cr, 10, 10, 5.6, color, f == 1); });
 }
 
 // Tall meter, 12 x 36 per frame: three segments lit from the bottom, one per frame.
 void tallMeterStrip(Image& image) {
-    const Rgb segmentColor[3] = {kLedGreen, kLedAmber, kLedRed};
-    drawStrip(image.cr(), kMeterFrames, kMeterTallFrame, [&](cairo_t* cr, int f) {
-        roundedRect(cr, {0, 0, 12, kMeterTallFrame}, 2);
+    const Strip& strip = layout::kTallMeterStrip;
+    const double frameHeight = strip.frameHeight;
+    const Rgb segmentColor[layout::kMeterFrames - 1] = {kLedGreen, kLedAmber, kLedRed};
+    drawStrip(image.cr(), strip.frames, frameHeight, [&](cairo_t* cr, int f) {
+        roundedRect(cr, {0, 0, static_cast<double>(strip.width), frameHeight}, 2);
         setColor(cr, rgb(8, 8, 9));
         cairo_fill_preserve(cr);
         setColor(cr, rgb(80, 82, 86));
         cairo_set_line_width(cr, 1);
         cairo_stroke(cr);
         for (int i = 0; i < 3; ++i) {
-            const double bottom = kMeterTallFrame - 2 - i * 11;
+            const double bottom = frameHeight - 2 - i * 11;
             const bool lit = i < f;
             const Rgb c = lit ? segmentColor[i] : scaled(segmentColor[i], 0.22);
             roundedRect(cr, {2.5, bottom - 10, 9.5, bottom}, 1);
@@ -481,15 +488,16 @@ void tallMeterStrip(Image& image) {
 
 // Round meter, 20 x 20 per frame: dark, green, amber, red.
 void roundMeterStrip(Image& image) {
-    const Rgb levelColor[kMeterFrames] = {kLedGreen, kLedGreen, kLedAmber, kLedRed};
-    drawStrip(image.cr(), kMeterFrames, kMeterRoundFrame,
+    const Strip& strip = layout::kRoundMeterStrip;
+    const Rgb levelColor[layout::kMeterFrames] = {kLedGreen, kLedGreen, kLedAmber, kLedRed};
+    drawStrip(image.cr(), strip.frames, strip.frameHeight,
               [&](cairo_t* cr, int f) { drawLamp(cr, 10, 10, 6.2, levelColor[f], f > 0); });
 }
 
 // Tuner lamp, 6 x 9 per frame: an arrow pointing to the note name between the
 // two lamps; the flat lamp sits left of it, the sharp lamp right.
-void tunerLampStrip(Image& image, bool pointsRight) {
-    drawStrip(image.cr(), 2, kTunerLampFrame, [&](cairo_t* cr, int f) {
+void tunerLampStrip(Image& image, const Strip& strip, bool pointsRight) {
+    drawStrip(image.cr(), strip.frames, strip.frameHeight, [&](cairo_t* cr, int f) {
         const double tipX = pointsRight ? 5.6 : 0.4;
         const double baseX = pointsRight ? 0.4 : 5.6;
         cairo_move_to(cr, baseX, 0.5);
@@ -528,66 +536,83 @@ void sliderHandle(Image& image) {
 }
 
 // ---------------------------------------------------------------------------
-// The face, 701 x 336. Rectangles are the controls' (left, top, right, bottom).
+// The face, 701 x 336. Its controls' rectangles and the sliders' travels
+// come from the editor's layout, found by kind and tag (a parameter index,
+// or an editor tag such as kTunerTag).
 
-constexpr int kFaceWidth = 701;
-constexpr int kFaceHeight = 336;
+using layout::kFaceHeight;
+using layout::kFaceWidth;
 
-// Channel B's strip repeats channel A's this far lower.
-constexpr double kChannelBOffset = 61;
+[[noreturn]] void missingControl(long tag) {
+    std::fprintf(stderr, "artwork_generator: the layout has no control of tag %ld\n", tag);
+    std::exit(1);
+}
+
+// The table's entry of `kind` and `tag`; a constant expression stops the build
+// when there is none.
+constexpr const layout::Control& control(Kind kind, long tag) {
+    const int entry = layout::findControl(kind, tag);
+    if (entry < 0) missingControl(tag);
+    return layout::kControls[entry];
+}
+
+constexpr Box boxOf(const layout::Rect& r) {
+    return {static_cast<double>(r.left), static_cast<double>(r.top), static_cast<double>(r.right),
+            static_cast<double>(r.bottom)};
+}
+
+constexpr Box controlBox(Kind kind, long tag) {
+    return boxOf(control(kind, tag).rect);
+}
 
 struct Legended {
-    Box box;
+    long tag;
     const char* legend;
 };
 
-// Channel A's knobs; channel B's lie kChannelBOffset lower.
+// Channel A's knobs; channel B's are found layout::kChannelTagStep tags later.
 const Legended kChannelKnobs[] = {
-    {{152, 22, 202, 72}, "AMOUNT"}, {{202, 27, 242, 67}, "ATTACK"}, {{267, 22, 317, 72}, "GAIN"},
-    {{337, 22, 387, 72}, "BASS"},   {{387, 22, 437, 72}, "MIDDLE"}, {{437, 27, 477, 67}, "FREQ"},
-    {{477, 22, 527, 72}, "TREBLE"}, {{532, 22, 582, 72}, "DRIVE"},  {{582, 27, 622, 67}, "CLIP"},
+    {5, "AMOUNT"}, {6, "ATTACK"},  {7, "GAIN"},   {9, "BASS"},  {10, "MIDDLE"},
+    {11, "FREQ"},  {12, "TREBLE"}, {13, "DRIVE"}, {14, "CLIP"},
 };
-const Box kCompressorLampA{130, 32, 150, 52};
-const Box kBoostLampA{317, 32, 337, 52};
-const Box kCompressorMeterA{243, 31, 255, 67};
-const Box kLimiterMeterA{623, 31, 635, 67};
+constexpr long kCompressorOnTagA = 4;
+constexpr long kBoostTagA = 8;
 constexpr double kChannelLegendBaseline = 20; // channel A's knob legends
+constexpr double kChannelBOffset = layout::kChannelBOffset;
 
-const Box kCrossoverKnob{29, 40, 69, 80};
-const Box kModeSwitch{18, 89, 38, 109};
-const Box kInvertSwitch{18, 119, 38, 139};
-const Box kChannelSelector{79, 40, 114, 119};
-const Box kMixSlider{655, 34, 675, 136};
-const double kMixHandleRange[2] = {31, 112};
+constexpr Box kCrossoverKnob = controlBox(Kind::knob, 1);
+constexpr Box kModeSwitch = controlBox(Kind::verticalSwitch, 0);
+constexpr Box kInvertSwitch = controlBox(Kind::verticalSwitch, 2);
+constexpr Box kChannelSelector = controlBox(Kind::verticalSwitch, 3);
+constexpr Box kCompressorLampA = controlBox(Kind::lampButton, kCompressorOnTagA);
+constexpr Box kMixSlider = controlBox(Kind::slider, 26);
+constexpr layout::HandleTravel kMixHandleTravel = control(Kind::slider, 26).handle;
 
-const Box kChorusSwitch{32, 232, 52, 252};
-const Box kReverbSwitch{32, 287, 52, 307};
-const Legended kChorusKnobs[] = {{{88, 213, 128, 253}, "LEVEL"},
-                                 {{143, 213, 183, 253}, "SPEED"},
-                                 {{198, 213, 238, 253}, "TONE"}};
-const Legended kReverbKnobs[] = {{{88, 268, 128, 308}, "LEVEL"},
-                                 {{143, 268, 183, 308}, "DECAY"},
-                                 {{198, 268, 238, 308}, "DAMP"}};
+constexpr Box kChorusSwitch = controlBox(Kind::verticalSwitch, 27);
+constexpr Box kReverbSwitch = controlBox(Kind::verticalSwitch, 31);
+const Legended kChorusKnobs[] = {{28, "LEVEL"}, {29, "SPEED"}, {30, "TONE"}};
+const Legended kReverbKnobs[] = {{32, "LEVEL"}, {33, "DECAY"}, {34, "DAMP"}};
 
-const Box kFirstBandSlider{254, 200, 274, 302};
-constexpr double kBandSpacing = 20;
+constexpr long kFirstBandTag = 35; // twelve band sliders, tags 35..46
 const char* const kBandNames[] = {"30",  "40",  "60",  "100", "180", "340",
                                   "660", "1k3", "2k6", "5k",  "10k", "15k"};
-const Box kEqLevelSlider{514, 200, 534, 302};
-const double kEqHandleRange[2] = {198, 278};
-const Box kEqSwitch{472, 175, 492, 195};
-const Box kInputMeter{542, 176, 562, 196};
-const Box kOutputMeter{565, 176, 585, 196};
-const Box kBrightKnob{545, 213, 585, 253};
-const Box kDeepKnob{545, 268, 585, 308};
-const Box kCabinetSelector{595, 194, 617, 277};
+constexpr Box kFirstBandSlider = controlBox(Kind::slider, kFirstBandTag);
+constexpr Box kLastBandSlider = controlBox(Kind::slider, kFirstBandTag + 11);
+constexpr Box kEqLevelSlider = controlBox(Kind::slider, 47);
+constexpr layout::HandleTravel kEqHandleTravel = control(Kind::slider, kFirstBandTag).handle;
+constexpr Box kEqSwitch = controlBox(Kind::verticalSwitch, 48);
+constexpr Box kInputMeter = controlBox(Kind::meter, kInputMeterTag);
+constexpr Box kOutputMeter = controlBox(Kind::meter, kOutputMeterTag);
+constexpr Box kBrightKnob = controlBox(Kind::knob, 49);
+constexpr Box kDeepKnob = controlBox(Kind::knob, 50);
+constexpr Box kCabinetSelector = controlBox(Kind::verticalSwitch, 51);
 const char* const kCabinetNames[] = {"8x10", "4x10", "1x15", "D.I.", "OFF"}; // top to bottom
-const Box kVolumeSlider{654, 194, 674, 296};
-const double kVolumeHandleRange[2] = {192, 251};
-const Box kTunerDisplay{616, 286, 662, 306};
-const Box kAboutButton{627, 148, 691, 169};
+constexpr Box kVolumeSlider = controlBox(Kind::slider, 52);
+constexpr layout::HandleTravel kVolumeHandleTravel = control(Kind::slider, 52).handle;
+constexpr Box kTunerDisplay = controlBox(Kind::kickButton, kTunerTag);
+constexpr Box kAboutButton = controlBox(Kind::kickButton, kAboutTag);
 
-constexpr double kHandleHeight = 20;
+constexpr double kHandleHeight = layout::kSliderHandleStrip.frameHeight;
 
 // Scale around a knob: eleven ticks over the pointer's sweep.
 void knobScale(cairo_t* cr, Box knob) {
@@ -610,10 +635,11 @@ void knobWithLegend(cairo_t* cr, Box knob, const char* name, double baseline) {
     legend(cr, name, knob.centerX(), baseline);
 }
 
-// Slot of a fader whose handle top travels over [range[0], range[1]].
-void faderSlot(cairo_t* cr, Box slider, const double range[2]) {
+// Slot of a fader whose handle top travels over `travel`.
+void faderSlot(cairo_t* cr, Box slider, layout::HandleTravel travel) {
     const double x = slider.centerX();
-    const double top = range[0] + kHandleHeight / 2 - 3, bottom = range[1] + kHandleHeight / 2 + 3;
+    const double top = travel.top + kHandleHeight / 2 - 3,
+                 bottom = travel.bottom + kHandleHeight / 2 + 3;
     roundedRect(cr, {x - 2.5, top, x + 2.5, bottom}, 2.5);
     setColor(cr, rgb(0, 0, 0));
     cairo_fill_preserve(cr);
@@ -623,8 +649,9 @@ void faderSlot(cairo_t* cr, Box slider, const double range[2]) {
 }
 
 // Centre of the fader's handle at value v (value 0 at the bottom).
-double faderY(const double range[2], double v) {
-    return range[1] - v * (range[1] - range[0]) + kHandleHeight / 2;
+double faderY(layout::HandleTravel travel, double v) {
+    const double top = travel.top, bottom = travel.bottom;
+    return bottom - v * (bottom - top) + kHandleHeight / 2;
 }
 
 // Amber section strip with its name, across [left, right] at the top `top`.
@@ -685,10 +712,11 @@ void channelStrips(cairo_t* cr) {
     divider(cr, 122, 73.5, 640, 73.5);
     for (int channel = 0; channel < 2; ++channel) {
         const double dy = channel * kChannelBOffset;
+        const long tagStep = channel * layout::kChannelTagStep;
         const char* name = channel == 0 ? "A" : "B";
         // Channel letter in a ring between the selector and the strip.
         const double letterX = (kChannelSelector.right + kCompressorLampA.left) / 2;
-        const double letterY = kChannelKnobs[0].box.centerY() + dy;
+        const double letterY = controlBox(Kind::knob, kChannelKnobs[0].tag + tagStep).centerY();
         cairo_arc(cr, letterX, letterY, 6, 0, 2 * kPi);
         setColor(cr, kAccent);
         cairo_set_line_width(cr, 1.4);
@@ -696,15 +724,19 @@ void channelStrips(cairo_t* cr) {
         legend(cr, name, letterX + 0.1, letterY + 3.4, Align::Center, kAccent, 9);
 
         for (const Legended& k : kChannelKnobs) {
-            knobWithLegend(cr, k.box.shifted(0, dy), k.legend, kChannelLegendBaseline + dy);
+            knobWithLegend(cr, controlBox(Kind::knob, k.tag + tagStep), k.legend,
+                           kChannelLegendBaseline + dy);
         }
-        legend(cr, "ON", kCompressorLampA.centerX(), kCompressorLampA.top - 2.5 + dy, Align::Center,
-               kLegend, 6.5);
-        legend(cr, "BOOST", kBoostLampA.centerX(), kBoostLampA.top - 2.5 + dy, Align::Center,
-               kLegend, 6.5);
+        const Box compressorLamp = controlBox(Kind::lampButton, kCompressorOnTagA + tagStep);
+        const Box boostLamp = controlBox(Kind::lampButton, kBoostTagA + tagStep);
+        legend(cr, "ON", compressorLamp.centerX(), compressorLamp.top - 2.5, Align::Center, kLegend,
+               6.5);
+        legend(cr, "BOOST", boostLamp.centerX(), boostLamp.top - 2.5, Align::Center, kLegend, 6.5);
         // Meter housings' bezels.
-        for (Box m : {kCompressorMeterA, kLimiterMeterA}) {
-            const Box b = m.shifted(0, dy);
+        const long compressorMeter = channel == 0 ? kCompressorAMeterTag : kCompressorBMeterTag;
+        const long limiterMeter = channel == 0 ? kLimiterAMeterTag : kLimiterBMeterTag;
+        for (long meter : {compressorMeter, limiterMeter}) {
+            const Box b = controlBox(Kind::meter, meter);
             roundedRect(cr, {b.left - 1.5, b.top - 1.5, b.right + 1.5, b.bottom + 1.5}, 3);
             setColor(cr, rgb(0, 0, 0), 0.6);
             cairo_fill(cr);
@@ -712,9 +744,9 @@ void channelStrips(cairo_t* cr) {
     }
 
     // A/B mix fader: channel A at the top, B at the bottom.
-    faderSlot(cr, kMixSlider, kMixHandleRange);
+    faderSlot(cr, kMixSlider, kMixHandleTravel);
     for (int i = 0; i <= 4; ++i) {
-        const double y = std::floor(faderY(kMixHandleRange, i / 4.0)) + 0.5;
+        const double y = std::floor(faderY(kMixHandleTravel, i / 4.0)) + 0.5;
         setColor(cr, i == 2 ? kLegend : kLegendDim);
         cairo_set_line_width(cr, 1);
         cairo_move_to(cr, kMixSlider.left - 4, y);
@@ -723,9 +755,9 @@ void channelStrips(cairo_t* cr) {
         cairo_line_to(cr, kMixSlider.right + 4, y);
         cairo_stroke(cr);
     }
-    legend(cr, "A", kMixSlider.right + 10, faderY(kMixHandleRange, 1) + 3, Align::Center, kAccent,
+    legend(cr, "A", kMixSlider.right + 10, faderY(kMixHandleTravel, 1) + 3, Align::Center, kAccent,
            8.5);
-    legend(cr, "B", kMixSlider.right + 10, faderY(kMixHandleRange, 0) + 3, Align::Center, kAccent,
+    legend(cr, "B", kMixSlider.right + 10, faderY(kMixHandleTravel, 0) + 3, Align::Center, kAccent,
            8.5);
 }
 
@@ -785,7 +817,8 @@ void effects(cairo_t* cr) {
                8.5);
         legend(cr, "ON", sw.left - 3, sw.top + 7.5, Align::Right, kLegend, 6.5);
         for (int i = 0; i < 3; ++i) {
-            knobWithLegend(cr, knobs[i].box, knobs[i].legend, knobs[i].box.top - 4);
+            const Box knob = controlBox(Kind::knob, knobs[i].tag);
+            knobWithLegend(cr, knob, knobs[i].legend, knob.top - 4);
         }
     }
     divider(cr, 12, 258.5, 240, 258.5);
@@ -794,9 +827,9 @@ void effects(cairo_t* cr) {
 void equalizer(cairo_t* cr) {
     sectionStrip(cr, 250, kEqSwitch.left - 6, 177, "GRAPHIC EQUALIZER");
     // Scale lines at +15, 0 and -15 dB across the bands.
-    const double last = kFirstBandSlider.right + 11 * kBandSpacing;
+    const double last = kLastBandSlider.right;
     for (int i = 0; i <= 6; ++i) {
-        const double y = std::floor(faderY(kEqHandleRange, i / 6.0)) + 0.5;
+        const double y = std::floor(faderY(kEqHandleTravel, i / 6.0)) + 0.5;
         setColor(cr, i == 3 ? kLegend : kLegendDim, i == 3 ? 0.8 : 0.35);
         cairo_set_line_width(cr, 1);
         cairo_move_to(cr, kFirstBandSlider.left + 1, y);
@@ -814,15 +847,15 @@ void equalizer(cairo_t* cr) {
         const char* name;
     } marks[] = {{1, "+15"}, {0.5, "0"}, {0, "-15"}};
     for (const auto& m : marks) {
-        legend(cr, m.name, (last + kEqLevelSlider.left) / 2, faderY(kEqHandleRange, m.value) + 2.4,
+        legend(cr, m.name, (last + kEqLevelSlider.left) / 2, faderY(kEqHandleTravel, m.value) + 2.4,
                Align::Center, kLegendDim, 6);
     }
     for (int band = 0; band < 12; ++band) {
-        const Box s = kFirstBandSlider.shifted(band * kBandSpacing, 0);
-        faderSlot(cr, s, kEqHandleRange);
+        const Box s = controlBox(Kind::slider, kFirstBandTag + band);
+        faderSlot(cr, s, kEqHandleTravel);
         legend(cr, kBandNames[band], s.centerX(), s.bottom + 9, Align::Center, kLegend, 6.3);
     }
-    faderSlot(cr, kEqLevelSlider, kEqHandleRange);
+    faderSlot(cr, kEqLevelSlider, kEqHandleTravel);
     legend(cr, "LEVEL", kEqLevelSlider.centerX(), kEqLevelSlider.bottom + 9, Align::Center, kLegend,
            6.3);
     legend(cr, "Hz", (last + kEqLevelSlider.left) / 2, kFirstBandSlider.bottom + 9, Align::Center,
@@ -834,16 +867,16 @@ void outputSection(cairo_t* cr) {
     knobWithLegend(cr, kDeepKnob, "DEEP", kDeepKnob.top - 4);
 
     sectionStrip(cr, 591, 651, 182, "CABINET");
-    const double step = kCabinetSelector.height() / kCabinetPositions;
-    for (int band = 0; band < kCabinetPositions; ++band) {
+    const double step = kCabinetSelector.height() / layout::kCabinetPositions;
+    for (int band = 0; band < layout::kCabinetPositions; ++band) {
         legend(cr, kCabinetNames[band], kCabinetSelector.right + 3,
                kCabinetSelector.top + (band + 0.5) * step + 2.6, Align::Left, kLegend, 6.5);
     }
 
     sectionStrip(cr, 655, 695, 182, "VOLUME");
-    faderSlot(cr, kVolumeSlider, kVolumeHandleRange);
+    faderSlot(cr, kVolumeSlider, kVolumeHandleTravel);
     for (int i = 0; i <= 10; ++i) {
-        const double y = std::floor(faderY(kVolumeHandleRange, i / 10.0)) + 0.5;
+        const double y = std::floor(faderY(kVolumeHandleTravel, i / 10.0)) + 0.5;
         const bool major = i % 5 == 0;
         setColor(cr, major ? kLegend : kLegendDim);
         cairo_set_line_width(cr, 1);
@@ -851,9 +884,9 @@ void outputSection(cairo_t* cr) {
         cairo_line_to(cr, kVolumeSlider.right + (major ? 6 : 4), y);
         cairo_stroke(cr);
     }
-    legend(cr, "10", kVolumeSlider.right + 8, faderY(kVolumeHandleRange, 1) + 2.4, Align::Left,
+    legend(cr, "10", kVolumeSlider.right + 8, faderY(kVolumeHandleTravel, 1) + 2.4, Align::Left,
            kLegendDim, 6);
-    legend(cr, "0", kVolumeSlider.right + 8, faderY(kVolumeHandleRange, 0) + 2.4, Align::Left,
+    legend(cr, "0", kVolumeSlider.right + 8, faderY(kVolumeHandleTravel, 0) + 2.4, Align::Left,
            kLegendDim, 6);
 
     // Tuner display: a dark window for the note name between its two lamps.
@@ -886,12 +919,12 @@ void drawFace(Image& image) {
 
 // ---------------------------------------------------------------------------
 // The about screen, 591 x 182, laid over the face at (55, 77). Its buttons are
-// click areas over this picture.
+// click areas over this picture, where the editor places them.
 
-const Box kImportButton{268, 101, 409, 132};
-const Box kExportButton{413, 100, 555, 133};
-const Box kCloseButton{442, 6, 532, 31};
-const Box kVersionText{530, 72, 581, 93};
+constexpr Box kImportButton = boxOf(layout::kImportButton);
+constexpr Box kExportButton = boxOf(layout::kExportButton);
+constexpr Box kCloseButton = boxOf(layout::kCloseAboutButton);
+constexpr Box kVersionText = boxOf(layout::kVersionLabel);
 
 void aboutButton(cairo_t* cr, Box b, const char* name) {
     roundedRect(cr, {b.left + 1, b.top + 1, b.right - 1, b.bottom - 1}, 5);
@@ -952,26 +985,36 @@ void drawAbout(Image& image, int width, int height) {
 // ---------------------------------------------------------------------------
 
 struct Output {
-    int number;
+    long number;
     int width, height;
     void (*draw)(Image&);
 };
 
+// A strip's image, as large as its frames.
+constexpr Output stripImage(const Strip& strip, void (*draw)(Image&)) {
+    return {strip.bitmap, strip.width, strip.height(), draw};
+}
+
 const Output kOutputs[] = {
-    {128, kFaceWidth, kFaceHeight, [](Image& i) { drawFace(i); }},
-    {129, 20, 20 * kTwoPositions, [](Image& i) { toggleStrip(i); }},
-    {130, 40, 40 * kKnobFrames, [](Image& i) { knobStrip(i, 40); }},
-    {131, 50, 50 * kKnobFrames, [](Image& i) { knobStrip(i, 50); }},
-    {132, 6, 2 * 9, [](Image& i) { tunerLampStrip(i, true); }},
-    {133, 6, 2 * 9, [](Image& i) { tunerLampStrip(i, false); }},
-    {134, 35, 79 * kChannelPositions, [](Image& i) { channelStrip(i); }},
-    {135, 20, 20, [](Image& i) { sliderHandle(i); }},
-    {136, 20, 40, [](Image& i) { lampButtonStrip(i, kLedRed); }},
-    {137, 20, 40, [](Image& i) { lampButtonStrip(i, kLedGreen); }},
-    {138, 22, 83 * kCabinetPositions, [](Image& i) { cabinetStrip(i); }},
-    {139, 12, 36 * kMeterFrames, [](Image& i) { tallMeterStrip(i); }},
-    {140, 20, 20 * kMeterFrames, [](Image& i) { roundMeterStrip(i); }},
-    {153, 591, 182, [](Image& i) { drawAbout(i, 591, 182); }},
+    {layout::kBackgroundBitmap, kFaceWidth, kFaceHeight, [](Image& i) { drawFace(i); }},
+    stripImage(layout::kToggleStrip, [](Image& i) { toggleStrip(i); }),
+    stripImage(layout::kSmallKnobStrip, [](Image& i) { knobStrip(i, layout::kSmallKnobStrip); }),
+    stripImage(layout::kLargeKnobStrip, [](Image& i) { knobStrip(i, layout::kLargeKnobStrip); }),
+    stripImage(layout::kFlatLampStrip,
+               [](Image& i) { tunerLampStrip(i, layout::kFlatLampStrip, true); }),
+    stripImage(layout::kSharpLampStrip,
+               [](Image& i) { tunerLampStrip(i, layout::kSharpLampStrip, false); }),
+    stripImage(layout::kChannelSelectorStrip, [](Image& i) { channelStrip(i); }),
+    stripImage(layout::kSliderHandleStrip, [](Image& i) { sliderHandle(i); }),
+    stripImage(layout::kChannelLampStrip,
+               [](Image& i) { lampButtonStrip(i, layout::kChannelLampStrip, kLedRed); }),
+    stripImage(layout::kEffectLampStrip,
+               [](Image& i) { lampButtonStrip(i, layout::kEffectLampStrip, kLedGreen); }),
+    stripImage(layout::kCabinetSelectorStrip, [](Image& i) { cabinetStrip(i); }),
+    stripImage(layout::kTallMeterStrip, [](Image& i) { tallMeterStrip(i); }),
+    stripImage(layout::kRoundMeterStrip, [](Image& i) { roundMeterStrip(i); }),
+    {layout::kAboutBitmap, layout::kAboutWidth, layout::kAboutHeight,
+     [](Image& i) { drawAbout(i, layout::kAboutWidth, layout::kAboutHeight); }},
 };
 
 } // namespace
@@ -986,7 +1029,7 @@ int main(int argc, char** argv) {
         Image image(out.width, out.height);
         out.draw(image);
         char name[32];
-        std::snprintf(name, sizeof name, "/bmp%05d.png", out.number);
+        std::snprintf(name, sizeof name, "/bmp%05ld.png", out.number);
         if (!image.write(directory + name)) {
             std::fprintf(stderr, "artwork_generator: cannot write %s%s\n", directory.c_str(), name);
             return 1;

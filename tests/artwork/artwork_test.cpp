@@ -1,7 +1,9 @@
 // The editor's artwork as the module carries it: every image decodes with the
 // size and frames its controls cut it into, pictures its frames in the order the
-// controls show them, and equals what the generator draws.
+// controls show them, and equals what the generator draws; and the editor's
+// layout table, which both read, fits the images.
 
+#include "editor/layout.h"
 #include "gui/resources.h"
 
 #include <cairo.h>
@@ -227,6 +229,79 @@ TEST(ArtworkTest, LampsAreDarkInFrameZeroAndMetersLightUpFrameByFrame) {
     const Pixels bar = embedded(139);
     for (int f = 1; f < 4; ++f) {
         EXPECT_GT(litPixels(bar, f, 36), litPixels(bar, f - 1, 36)) << "frame " << f;
+    }
+}
+
+// The editor cuts each control's image from the strip the generator drew
+// with the same table: one frame is exactly the control's rectangle, and the
+// rectangle lies on the face.
+TEST(LayoutTest, EveryControlShowsOneFrameOfItsImageAsDrawn) {
+    using layout::Kind;
+    for (int entry = 0; entry < layout::kNumControls; ++entry) {
+        SCOPED_TRACE(entry);
+        const layout::Control& c = layout::kControls[entry];
+        EXPECT_GE(c.rect.left, 0);
+        EXPECT_GE(c.rect.top, 0);
+        EXPECT_LE(c.rect.right, layout::kFaceWidth);
+        EXPECT_LE(c.rect.bottom, layout::kFaceHeight);
+        const bool drawn = c.kind != Kind::tunerLabel && c.kind != Kind::kickButton;
+        ASSERT_EQ(c.bitmap != layout::kNoBitmap, drawn);
+        if (!drawn) continue;
+        const layout::Strip* strip = layout::findStrip(c.bitmap);
+        ASSERT_NE(strip, nullptr);
+        const Pixels image = embedded(static_cast<int>(c.bitmap));
+        EXPECT_EQ(image.width, c.rect.width());
+        EXPECT_EQ(image.height, strip->frames * strip->frameHeight);
+        if (c.kind == Kind::slider) {
+            // The handle travels inside the face, bottom below top.
+            EXPECT_LT(c.handle.top, c.handle.bottom);
+            EXPECT_GE(c.handle.top, 0);
+            EXPECT_LE(c.handle.bottom + image.height, layout::kFaceHeight);
+        } else {
+            EXPECT_EQ(strip->frameHeight, c.rect.height());
+        }
+    }
+}
+
+// The face draws channel B's legends kChannelBOffset below channel A's.
+TEST(LayoutTest, ChannelBRepeatsChannelAOffsetLower) {
+    using layout::kControls;
+    int twins = 0;
+    for (const layout::Control& a : kControls) {
+        const bool meter = a.tag == kCompressorAMeterTag || a.tag == kLimiterAMeterTag;
+        if (!meter && (a.tag < 4 || a.tag > 14)) continue; // channel A: CompA .. ClipA
+        const long twinTag = meter ? a.tag + 2 : a.tag + layout::kChannelTagStep;
+        const int b = layout::findControl(a.kind, twinTag);
+        ASSERT_GE(b, 0) << "tag " << a.tag;
+        EXPECT_EQ(kControls[b].rect, a.rect.shifted(0, layout::kChannelBOffset)) << "tag " << a.tag;
+        EXPECT_EQ(kControls[b].bitmap, a.bitmap) << "tag " << a.tag;
+        ++twins;
+    }
+    EXPECT_EQ(twins, 15);
+}
+
+// The refresh finds the six meters and the tuner display by kind and tag.
+TEST(LayoutTest, MetersAndTunerDisplayAreFoundByKindAndTag) {
+    using layout::Kind;
+    int meters = 0;
+    for (const layout::Control& c : layout::kControls)
+        meters += c.kind == Kind::meter;
+    EXPECT_EQ(meters, 6);
+    for (long tag = kCompressorAMeterTag; tag <= kOutputMeterTag; ++tag)
+        EXPECT_GE(layout::findControl(Kind::meter, tag), 0) << "tag " << tag;
+    EXPECT_EQ(layout::findControl(Kind::meter, kTunerTag), -1);
+    // A click anywhere on the display (label and both lamps) toggles the tuner.
+    const layout::Rect button =
+        layout::kControls[layout::findControl(Kind::kickButton, kTunerTag)].rect;
+    const int parts[] = {layout::findControl(Kind::tunerLabel, kNoTag),
+                         layout::findControl(Kind::tunerLamp, kTunerTag, layout::kFlatLampBitmap),
+                         layout::findControl(Kind::tunerLamp, kTunerTag, layout::kSharpLampBitmap)};
+    for (int entry : parts) {
+        ASSERT_GE(entry, 0);
+        const layout::Rect r = layout::kControls[entry].rect;
+        EXPECT_TRUE(r.left >= button.left && r.top >= button.top && r.right <= button.right &&
+                    r.bottom <= button.bottom)
+            << "entry " << entry;
     }
 }
 
