@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
+#include <vector>
 
 using namespace guitest;
 
@@ -256,4 +258,42 @@ TEST_F(Controls, ValuesStayWithinRangeAndALabelDrawsItsText) {
             red += pixelAt(frame, x, y) == kRedCColor;
     EXPECT_GT(red, 20);
     EXPECT_EQ(pixelAt(frame, 101, 101), kBlackCColor) << "transparent: the page shows";
+}
+
+TEST_F(Controls, AnUpdateRedrawsEachDirtyViewsOwnRectangleAndNotTheBoxAroundThem) {
+    addStripImage(620, 12, 36, 4);  // meter
+    addStripImage(621, 40, 40, 76); // knob
+    CBitmap* meterImage = new CBitmap(620);
+    CBitmap* knobImage = new CBitmap(621);
+    std::vector<CControl*> meters;
+    for (int i = 0; i < 3; ++i) {
+        meters.push_back(add(new CMovieBitmap(CRect(10 + 60 * i, 20, 22 + 60 * i, 56), nullptr, 0,
+                                              4, 36, meterImage)));
+        if (i < 2)
+            add(new CAnimKnob(CRect(25 + 60 * i, 18, 65 + 60 * i, 58), &listener, i, 76, 40,
+                              knobImage))
+                ->setValue(0.3f);
+    }
+    meterImage->forget();
+    knobImage->forget();
+    frame->update();
+    const auto before = frame->getPixelsDrawn();
+    for (float level : {1.f, 0.4f})
+        for (CControl* meter : meters)
+            meter->setValue(level);
+    frame->update();
+    EXPECT_EQ(frame->getPixelsDrawn() - before, 3u * 12 * 36);
+    frame->update(); // nothing dirty: nothing drawn
+    EXPECT_EQ(frame->getPixelsDrawn() - before, 3u * 12 * 36);
+
+    // The pieces make the same picture as drawing everything anew.
+    cairo_surface_t* pieces = frame->getSurface();
+    cairo_surface_flush(pieces);
+    const int stride = cairo_image_surface_get_stride(pieces);
+    const std::vector<unsigned char> drawn(cairo_image_surface_get_data(pieces),
+                                           cairo_image_surface_get_data(pieces) + stride * 300);
+    frame->redraw();
+    cairo_surface_flush(pieces);
+    EXPECT_TRUE(std::equal(drawn.begin(), drawn.end(), cairo_image_surface_get_data(pieces)));
+    EXPECT_EQ(pixelAt(frame, 15, 30).green, frameColor(1).green);
 }

@@ -90,7 +90,7 @@ protected:
     CKickButton* kick = nullptr;
 };
 
-TEST_F(X11WindowTest, ShowsTheFirstPictureBeforeAnyIdleAndRedrawsExposedAreas) {
+TEST_F(X11WindowTest, ShowsTheFirstPictureBeforeAnyIdleAndRestoresExposedAreasWithoutDrawing) {
     auto frame = openFrame();
     ASSERT_TRUE(frame->isOpen());
     ASSERT_EQ(display.children(parent).size(), 1u);
@@ -98,11 +98,14 @@ TEST_F(X11WindowTest, ShowsTheFirstPictureBeforeAnyIdleAndRedrawsExposedAreas) {
     // Our reading and the frame's drawing travel on two connections: wait,
     // without idling the frame, until the server shows it.
     EXPECT_TRUE(pumpUntil([] {}, [&] { return display.pixel(window, 5, 5) == 0x14c828u; }));
-    // A new colour that only a redraw caused by the server's expose shows.
-    frame->setBackgroundColor(CColor{200, 30, 90, 255});
+    // Mapped again, the window has lost its picture; the expose brings it
+    // back from the frame's buffer, drawing nothing.
+    const auto drawn = frame->getPixelsDrawn();
     display.remap(parent);
+    ASSERT_NE(display.pixel(window, 230, 110), 0x14c828u);
     EXPECT_TRUE(pumpUntil([&] { frame->idle(); },
-                          [&] { return display.pixel(window, 230, 110) == 0xc81e5au; }));
+                          [&] { return display.pixel(window, 230, 110) == 0x14c828u; }));
+    EXPECT_EQ(frame->getPixelsDrawn(), drawn);
 }
 
 TEST_F(X11WindowTest, OpensInAParentOfAnotherDepth) {
