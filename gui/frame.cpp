@@ -188,6 +188,12 @@ void CFrame::platformMouseMoved(CPoint where, long buttons) {
     onMouseMoved(where, buttons);
 }
 
+void CFrame::platformMouseWheel(CPoint where, float distance, long buttons) {
+    if (!surface || tracking || !(distance == distance)) return;
+    where = limited(where);
+    onWheel(where, distance, buttons);
+}
+
 void CFrame::present(cairo_region_t* area) {
     if (!window) {
         if (surface) cairo_surface_flush(surface);

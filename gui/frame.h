@@ -65,6 +65,9 @@ public:
     void platformMouseDown(CPoint where, long buttons) override;
     void platformMouseUp(CPoint where, long buttons) override;
     void platformMouseMoved(CPoint where, long buttons) override;
+    // Turns the front-most view under `where` that answers the wheel;
+    // ignored while a press is being tracked.
+    void platformMouseWheel(CPoint where, float distance, long buttons) override;
 
     // A press is being tracked (moves and the release go to the view that took it).
     bool isTrackingMouse() const { return tracking; }

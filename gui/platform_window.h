@@ -15,6 +15,8 @@ public:
     virtual void platformMouseDown(CPoint where, long buttons) = 0; // buttons = mouse word
     virtual void platformMouseUp(CPoint where, long buttons) = 0;
     virtual void platformMouseMoved(CPoint where, long buttons) = 0;
+    // One turn of the wheel: `distance` notches, positive away from the user.
+    virtual void platformMouseWheel(CPoint where, float distance, long buttons) = 0;
 };
 
 class PlatformWindow { // implemented by the X11 back end

@@ -50,6 +50,10 @@ bool isPointerButton(std::uint8_t button) {
     return button >= 1 && button <= 3;
 }
 
+// The vertical wheel: button 4 is a notch up (away from the user), 5 down.
+constexpr std::uint8_t kWheelUp = 4;
+constexpr std::uint8_t kWheelDown = 5;
+
 template <typename T> struct FreeDeleter {
     void operator()(T* p) const { std::free(p); }
 };
@@ -213,7 +217,14 @@ private:
         }
         case XCB_BUTTON_PRESS: {
             auto* e = reinterpret_cast<xcb_button_press_event_t*>(raw);
-            if (windowGone_ || e->event != window_ || !isPointerButton(e->detail)) return;
+            if (windowGone_ || e->event != window_) return;
+            if (e->detail == kWheelUp || e->detail == kWheelDown) {
+                sink.platformMouseWheel(CPoint(e->event_x, e->event_y),
+                                        e->detail == kWheelUp ? 1.f : -1.f,
+                                        mouseWordFromX11State(e->state));
+                return;
+            }
+            if (!isPointerButton(e->detail)) return;
             sink.platformMouseDown(CPoint(e->event_x, e->event_y),
                                    mouseWordFromX11Press(e->state, e->detail));
             return;

@@ -260,6 +260,57 @@ TEST_F(Controls, ValuesStayWithinRangeAndALabelDrawsItsText) {
     EXPECT_EQ(pixelAt(frame, 101, 101), kBlackCColor) << "transparent: the page shows";
 }
 
+TEST_F(Controls, WheelTurnsKnobsAndSlidersAsOneEditPerNotchAndNothingElse) {
+    auto* knob = add(new CAnimKnob(CRect(10, 10, 50, 50), &listener, 5, 76, 40, nullptr));
+    auto* slider = add(new CVerticalSlider(CRect(60, 10, 80, 110), &listener, 6, 10, 90, nullptr,
+                                           nullptr, CPoint(), kBottom));
+    auto* toggle =
+        add(new CVerticalSwitch(CRect(100, 10, 120, 30), &listener, 7, 2, 20, 2, nullptr));
+    auto* lamp = add(new COnOffButton(CRect(130, 10, 150, 30), &listener, 8, nullptr));
+    auto* kick = add(new CKickButton(CRect(160, 10, 200, 40), &listener, 9, 30, nullptr));
+    knob->setValue(0.5f);
+    slider->setValue(0.5f);
+    frame->platformMouseWheel(CPoint(30, 30), 1.f, 0);
+    EXPECT_FLOAT_EQ(knob->getValue(), 0.6f);
+    frame->platformMouseWheel(CPoint(30, 30), -2.f, kShift); // a tenth of the step
+    EXPECT_FLOAT_EQ(knob->getValue(), 0.58f);
+    knob->setWheelInc(0.25f);
+    frame->platformMouseWheel(CPoint(30, 30), 1.f, 0);
+    EXPECT_FLOAT_EQ(knob->getValue(), 0.83f);
+    frame->platformMouseWheel(CPoint(70, 50), -1.f, 0);
+    EXPECT_FLOAT_EQ(slider->getValue(), 0.4f);
+    EXPECT_EQ(listener.values.size(), 4u);
+    EXPECT_EQ(listener.begins, 4);
+    EXPECT_EQ(listener.ends, 4);
+
+    // At the end of the range, or with no distance, nothing reaches the host;
+    // the ends still hold a wheel that would go beyond them.
+    frame->platformMouseWheel(CPoint(30, 30), 5.f, 0);
+    EXPECT_FLOAT_EQ(knob->getValue(), 1.f);
+    const size_t told = listener.values.size();
+    frame->platformMouseWheel(CPoint(30, 30), 1.f, 0);
+    frame->platformMouseWheel(CPoint(30, 30), std::numeric_limits<float>::quiet_NaN(), 0);
+    EXPECT_FLOAT_EQ(knob->getValue(), 1.f);
+    EXPECT_EQ(listener.values.size(), told);
+    EXPECT_EQ(listener.begins, listener.ends);
+
+    // Switches and buttons ignore it; it presses nothing and starts no drag.
+    for (CPoint where : {CPoint(110, 25), CPoint(140, 20), CPoint(180, 20), CPoint(250, 250)})
+        for (float distance : {1.f, -1.f})
+            frame->platformMouseWheel(where, distance, kLButton);
+    EXPECT_EQ(listener.values.size(), told);
+    EXPECT_EQ(toggle->getValue(), 0.f);
+    EXPECT_EQ(lamp->getValue(), 0.f);
+    EXPECT_EQ(kick->getValue(), 0.f);
+    EXPECT_FALSE(frame->isTrackingMouse());
+
+    // During a drag the wheel waits: the drag's edit is not interleaved with another.
+    frame->platformMouseDown(CPoint(70, 50), kLButton);
+    frame->platformMouseWheel(CPoint(30, 30), -1.f, kLButton);
+    frame->platformMouseUp(CPoint(70, 50), kLButton);
+    EXPECT_FLOAT_EQ(knob->getValue(), 1.f);
+}
+
 TEST_F(Controls, AnUpdateRedrawsEachDirtyViewsOwnRectangleAndNotTheBoxAroundThem) {
     addStripImage(620, 12, 36, 4);  // meter
     addStripImage(621, 40, 40, 76); // knob

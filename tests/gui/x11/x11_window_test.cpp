@@ -19,12 +19,18 @@
 namespace {
 
 constexpr std::uint32_t kControlKey = 0xffe3; // keysym Control_L
+constexpr std::uint32_t kShiftKey = 0xffe1;   // keysym Shift_L
+constexpr int kWheelUp = 4, kWheelDown = 5;
 
 struct Recorder : CControlListener {
     void valueChanged(CControl* control) override {
         changes.push_back({control->getTag(), control->getValue()});
     }
+    void controlBeginEdit(CControl*) override { ++begins; }
+    void controlEndEdit(CControl*) override { ++ends; }
     std::vector<std::pair<long, float>> changes; // tag, value
+    int begins = 0;
+    int ends = 0;
 };
 
 void* asParent(std::uintptr_t window) {
@@ -162,6 +168,50 @@ TEST_F(X11WindowTest, RealClicksSetTheSwitchKickTheButtonAndHonourTheControlKey)
     display.key(kControlKey, true);
     EXPECT_TRUE(click(*frame, 40, 40, 1, [&] { return knob->getValue() == 0.9f; }));
     display.key(kControlKey, false);
+}
+
+TEST_F(X11WindowTest, RealWheelTurnsKnobsAndSlidersByANotchEachAndClicksNothing) {
+    auto frame = openFrame();
+    ASSERT_TRUE(frame->isOpen());
+    auto* slider =
+        new CVerticalSlider(CRect(210, 10, 230, 110), &recorder, 4, 10, 90, nullptr, nullptr);
+    slider->setValue(0.5f);
+    frame->addView(slider);
+    auto turn = [&](int x, int y, int button, int notches) {
+        const size_t expected = recorder.changes.size() + 1;
+        for (int i = 0; i < notches; ++i)
+            click(*frame, x, y, button);
+        return pumpUntil([&] { frame->idle(); },
+                         [&] { return recorder.changes.size() == expected + notches - 1; });
+    };
+    ASSERT_TRUE(turn(40, 40, kWheelUp, 2));
+    EXPECT_NEAR(knob->getValue(), 0.7f, 1e-5f);
+    ASSERT_TRUE(turn(40, 40, kWheelDown, 1));
+    EXPECT_NEAR(knob->getValue(), 0.6f, 1e-5f);
+    display.key(kShiftKey, true); // a finer step: a tenth
+    ASSERT_TRUE(turn(40, 40, kWheelUp, 1));
+    display.key(kShiftKey, false);
+    EXPECT_NEAR(knob->getValue(), 0.61f, 1e-5f);
+    ASSERT_TRUE(turn(220, 60, kWheelDown, 1));
+    EXPECT_NEAR(slider->getValue(), 0.4f, 1e-5f);
+
+    // The switch and the kick button ignore the wheel, and it presses neither;
+    // the knob's turn after them shows that they have been handled.
+    const float position = toggle->getValue();
+    recorder.changes.clear();
+    for (const int button : {kWheelUp, kWheelDown}) {
+        click(*frame, 110, 35, button);
+        click(*frame, 170, 30, button);
+    }
+    ASSERT_TRUE(turn(40, 40, kWheelUp, 1));
+    ASSERT_EQ(recorder.changes.size(), 1u);
+    EXPECT_EQ(recorder.changes[0].first, 1);
+    EXPECT_EQ(toggle->getValue(), position);
+    EXPECT_EQ(kick->getValue(), 0.f);
+    EXPECT_FALSE(frame->isTrackingMouse());
+    // Every notch was one edit of its own.
+    EXPECT_EQ(recorder.begins, 6);
+    EXPECT_EQ(recorder.ends, 6);
 }
 
 TEST_F(X11WindowTest, FiftyOpenAndCloseCyclesLeaveNoWindowOrConnection) {

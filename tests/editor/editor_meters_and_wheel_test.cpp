@@ -1,4 +1,5 @@
-// The editor on an off-screen frame: moving meters redraw nothing but themselves.
+// The editor on an off-screen frame: the wheel over its controls reaches the
+// host as a drag does, and moving meters redraw nothing but themselves.
 #include "editor/effect_editor.h"
 #include "source/effect.h"
 
@@ -28,7 +29,12 @@ VstIntPtr recordingHost(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, vo
     return 0;
 }
 
-class EditorMeters : public ::testing::Test {
+CPoint centreOf(const CControl* control) {
+    const CRect r = control->getFrameRect();
+    return CPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
+
+class EditorMetersAndWheel : public ::testing::Test {
 protected:
     void SetUp() override {
         hostCalls = &calls;
@@ -47,7 +53,33 @@ protected:
     EffectEditor* editor = nullptr;
 };
 
-TEST_F(EditorMeters, WhileOnlyTheMetersMoveAnIdleRedrawsTheMetersAlone) {
+TEST_F(EditorMetersAndWheel, AWheelNotchOnAKnobOrSliderIsOneEditOfTheHostAndSwitchesIgnoreIt) {
+    effect->setParameter(9, 0.5f);  // BassA, a knob (entry 12)
+    effect->setParameter(35, 0.5f); // the first equaliser band, a slider (entry 45)
+    frame()->platformMouseWheel(centreOf(editor->getControl(12)), 1.f, 0);
+    frame()->platformMouseWheel(centreOf(editor->getControl(45)), -1.f, kShift);
+    const std::vector<HostCall> expected = {
+        {audioMasterBeginEdit, 9, 0.f},   {audioMasterAutomate, 9, 0.6f},
+        {audioMasterEndEdit, 9, 0.f},     {audioMasterBeginEdit, 35, 0.f},
+        {audioMasterAutomate, 35, 0.49f}, {audioMasterEndEdit, 35, 0.f},
+    };
+    ASSERT_EQ(calls.size(), expected.size());
+    for (size_t i = 0; i < calls.size(); ++i) {
+        EXPECT_EQ(calls[i].opcode, expected[i].opcode) << i;
+        EXPECT_EQ(calls[i].index, expected[i].index) << i;
+        EXPECT_NEAR(calls[i].value, expected[i].value, 1e-6f) << i;
+    }
+    EXPECT_NEAR(effect->getParameter(9), 0.6f, 1e-6f);
+
+    // A channel switch (entry 1), a lamp (entry 5) and the about area (entry 70).
+    calls.clear();
+    for (int entry : {1, 5, 70})
+        frame()->platformMouseWheel(centreOf(editor->getControl(entry)), 1.f, 0);
+    EXPECT_TRUE(calls.empty());
+    EXPECT_FALSE(editor->isAboutShown());
+}
+
+TEST_F(EditorMetersAndWheel, WhileOnlyTheMetersMoveAnIdleRedrawsTheMetersAlone) {
     std::vector<float> in(1024), out0(1024), out1(1024);
     float* inputs[2] = {in.data(), in.data()};
     float* outputs[2] = {out0.data(), out1.data()};
