@@ -1,6 +1,7 @@
 #include "gui/frame.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -189,7 +190,7 @@ void CFrame::platformMouseMoved(CPoint where, long buttons) {
 }
 
 void CFrame::platformMouseWheel(CPoint where, float distance, long buttons) {
-    if (!surface || tracking || !(distance == distance)) return;
+    if (!surface || tracking || std::isnan(distance)) return;
     where = limited(where);
     onWheel(where, distance, buttons);
 }
