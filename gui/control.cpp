@@ -3,6 +3,7 @@
 #include "gui/editor.h"
 #include "gui/frame.h"
 
+#include <algorithm>
 #include <cmath>
 
 #ifdef TARVEX_RTAS
@@ -68,6 +69,17 @@ void CControl::changeValue(float newValue) {
         notifyValueChanged();
         invalid();
     }
+}
+
+void CControl::turnByWheel(float distance, long buttons) {
+    const float notch = (buttons & kShift) ? wheelInc / 10.f : wheelInc;
+    float next = value + distance * notch * (vmax - vmin);
+    if (std::isnan(next)) return;
+    next = std::clamp(next, vmin, vmax);
+    if (next == value) return;
+    beginEdit();
+    changeValue(next);
+    endEdit();
 }
 
 void CControl::notifyValueChanged() {

@@ -49,6 +49,11 @@ public:
     // Pulls the value back into min..max.
     void bounceValue();
 
+    // The share of the range that one notch of the wheel moves a control that
+    // answers the wheel (a tenth of it with the shift key held).
+    void setWheelInc(float increment) { wheelInc = increment; }
+    float getWheelInc() const { return wheelInc; }
+
     void setTag(long newTag) { tag = newTag; }
     long getTag() const { return tag; }
     void setListener(CControlListener* newListener) { listener = newListener; }
@@ -83,6 +88,11 @@ protected:
     // redrawn must still report the user's move back to where it was drawn.
     void changeValue(float newValue);
 
+    // Moves the value by `distance` notches of the wheel as one edit (begin,
+    // value, end), told to the listener and the editor like a drag; a turn
+    // that leaves the value where it is tells nothing.
+    void turnByWheel(float distance, long buttons);
+
     // The sub-image of a strip of `count` images that shows the current value:
     // (count - 1) x value + 0.5, truncated, kept within 0..count - 1.
     long frameForValue(long count) const;
@@ -94,6 +104,7 @@ protected:
     float defaultValue = 0.5f;
     float vmin = 0.f;
     float vmax = 1.f;
+    float wheelInc = 0.1f;
 #ifdef TARVEX_RTAS
     CDrawContext* mouseContext = nullptr; // the context of the press being handled
 #endif

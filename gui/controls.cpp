@@ -51,6 +51,11 @@ CMouseEventResult CAnimKnob::onMouseUp(CPoint& /*where*/, const long& /*buttons*
     return kMouseEventHandled;
 }
 
+bool CAnimKnob::onWheel(CPoint& /*where*/, const float& distance, const long& buttons) {
+    turnByWheel(distance, buttons);
+    return true;
+}
+
 // --- CVerticalSlider ---
 
 CVerticalSlider::CVerticalSlider(const CRect& rect, CControlListener* owner, long id, long top,
@@ -115,6 +120,11 @@ CMouseEventResult CVerticalSlider::onMouseMoved(CPoint& where, const long& butto
 CMouseEventResult CVerticalSlider::onMouseUp(CPoint& /*where*/, const long& /*buttons*/) {
     endEdit();
     return kMouseEventHandled;
+}
+
+bool CVerticalSlider::onWheel(CPoint& /*where*/, const float& distance, const long& buttons) {
+    turnByWheel(distance, buttons);
+    return true;
 }
 
 // --- COnOffButton ---

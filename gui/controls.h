@@ -21,6 +21,8 @@ public:
     CMouseEventResult onMouseDown(CPoint& where, const long& buttons) override;
     CMouseEventResult onMouseUp(CPoint& where, const long& buttons) override;
     CMouseEventResult onMouseMoved(CPoint& where, const long& buttons) override;
+    // Turns the knob by the wheel increment per notch (up raises the value).
+    bool onWheel(CPoint& where, const float& distance, const long& buttons) override;
 
     long getNumSubPixmaps() const { return subPixmaps; }
     CCoord getHeightOfOneImage() const { return heightOfOneImage; }
@@ -54,6 +56,8 @@ public:
     CMouseEventResult onMouseDown(CPoint& where, const long& buttons) override;
     CMouseEventResult onMouseUp(CPoint& where, const long& buttons) override;
     CMouseEventResult onMouseMoved(CPoint& where, const long& buttons) override;
+    // Moves the value by the wheel increment per notch (up raises it).
+    bool onWheel(CPoint& where, const float& distance, const long& buttons) override;
 
     void setTransparency(bool state) { transparent = state; }
     bool getTransparency() const { return transparent; }

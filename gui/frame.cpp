@@ -1,6 +1,8 @@
 #include "gui/frame.h"
 
 #include <algorithm>
+#include <cmath>
+#include <vector>
 
 namespace {
 // Larger pictures than this are refused (cairo's own limit is 32767).
@@ -14,10 +16,32 @@ CRect atOrigin(const CRect& size) {
     if (!usableSize(size)) return CRect();
     return CRect(0, 0, size.width(), size.height());
 }
+
+// Adds `rect` cut to `bounds` (the frame, whose sides fit an int) to `region`.
+void addRect(cairo_region_t* region, CRect rect, const CRect& bounds) {
+    rect.bound(bounds);
+    if (rect.isEmpty()) return;
+    const cairo_rectangle_int_t r{static_cast<int>(rect.left), static_cast<int>(rect.top),
+                                  static_cast<int>(rect.width()), static_cast<int>(rect.height())};
+    cairo_region_union_rectangle(region, &r);
+}
+
+CRect rectOf(const cairo_region_t* region, int index) {
+    cairo_rectangle_int_t r;
+    cairo_region_get_rectangle(region, index, &r);
+    return CRect(r.x, r.y, CCoord{r.x} + r.width, CCoord{r.y} + r.height);
+}
+
+// Frees a region made here when it goes out of scope.
+struct RegionHolder {
+    cairo_region_t* region;
+    ~RegionHolder() { cairo_region_destroy(region); }
+};
 } // namespace
 
 CFrame::CFrame(const CRect& rect, void* parentWindow, AEffGUIEditor* owner)
-    : CViewContainer(atOrigin(rect), nullptr), editor(owner) {
+    : CViewContainer(atOrigin(rect), nullptr), editor(owner), pending(cairo_region_create()),
+      exposed(cairo_region_create()) {
     frame = this;
     if (!usableSize(size)) return;
     if (parentWindow) {
@@ -36,7 +60,7 @@ CFrame::CFrame(const CRect& rect, void* parentWindow, AEffGUIEditor* owner)
             offscreen = nullptr;
         }
     }
-    pending = size;
+    addRect(pending, size, size);
 }
 
 CFrame::~CFrame() {
@@ -45,6 +69,8 @@ CFrame::~CFrame() {
     surface = nullptr;
     window.reset();
     if (offscreen) cairo_surface_destroy(offscreen);
+    cairo_region_destroy(pending);
+    cairo_region_destroy(exposed);
 }
 
 CFrame* CFrame::createOffscreen(const CRect& rect, AEffGUIEditor* owner) {
@@ -66,42 +92,51 @@ bool CFrame::idle() {
 
 namespace {
 // Adds the frame rectangle of every dirty view to `area`.
-void collectDirty(const CView* view, CRect& area) {
+void collectDirty(const CView* view, cairo_region_t* area, const CRect& bounds) {
     if (auto* container = dynamic_cast<const CViewContainer*>(view)) {
         if (container->CView::isDirty()) {
-            area.unite(container->getFrameRect());
+            addRect(area, container->getFrameRect(), bounds);
             return;
         }
         for (long i = 0; i < container->getNbViews(); ++i)
-            collectDirty(container->getView(i), area);
+            collectDirty(container->getView(i), area, bounds);
         return;
     }
-    if (view->isDirty()) area.unite(view->getFrameRect());
+    if (view->isDirty()) addRect(area, view->getFrameRect(), bounds);
 }
 } // namespace
 
 void CFrame::update() {
     if (!surface) return;
-    CRect area = pending;
-    if (CView::isDirty()) area = size;
+    RegionHolder area{pending};
+    pending = cairo_region_create();
+    if (CView::isDirty()) addRect(area.region, size, size);
     for (CView* view : views)
-        collectDirty(view, area);
-    area.bound(size);
-    pending = CRect();
+        collectDirty(view, area.region, size);
     dirty = false;
-    if (area.isEmpty()) return;
-    CDrawContext context(surface);
-    drawRect(&context, area);
-    present();
+    if (cairo_region_is_empty(area.region) && cairo_region_is_empty(exposed)) return;
+    {
+        // The region's rectangles do not overlap: each pixel is drawn once.
+        CDrawContext context(surface);
+        for (int i = 0; i < cairo_region_num_rectangles(area.region); ++i)
+            paint(context, rectOf(area.region, i));
+    }
+    present(area.region);
 }
 
 void CFrame::redraw() {
-    pending = size;
+    addRect(pending, size, size);
     update();
 }
 
 void CFrame::invalidRect(const CRect& rect) {
-    pending.unite(rect);
+    addRect(pending, rect, size);
+}
+
+void CFrame::paint(CDrawContext& context, const CRect& area) {
+    CViewContainer::drawRect(&context, area);
+    pixelsDrawn +=
+        static_cast<std::uint64_t>(area.width()) * static_cast<std::uint64_t>(area.height());
 }
 
 bool CFrame::writePng(const char* path) {
@@ -121,7 +156,12 @@ CPoint limited(CPoint where) {
 } // namespace
 
 void CFrame::platformExpose(const CRect& area) {
-    invalidRect(area);
+    // The buffer holds the whole picture: the window shows that part again
+    // at the next update. An off-screen frame has nothing to show it from.
+    if (window)
+        addRect(exposed, area, size);
+    else
+        invalidRect(area);
 }
 
 void CFrame::platformMouseDown(CPoint where, long buttons) {
@@ -149,11 +189,25 @@ void CFrame::platformMouseMoved(CPoint where, long buttons) {
     onMouseMoved(where, buttons);
 }
 
-void CFrame::present() {
-    if (window)
-        window->present();
-    else if (surface)
-        cairo_surface_flush(surface);
+void CFrame::platformMouseWheel(CPoint where, float distance, long buttons) {
+    if (!surface || tracking || std::isnan(distance)) return;
+    where = limited(where);
+    onWheel(where, distance, buttons);
+}
+
+void CFrame::present(cairo_region_t* area) {
+    if (!window) {
+        if (surface) cairo_surface_flush(surface);
+        return;
+    }
+    cairo_region_union(exposed, area);
+    std::vector<CRect> rects;
+    rects.reserve(static_cast<size_t>(cairo_region_num_rectangles(exposed)));
+    for (int i = 0; i < cairo_region_num_rectangles(exposed); ++i)
+        rects.push_back(rectOf(exposed, i));
+    cairo_region_destroy(exposed);
+    exposed = cairo_region_create();
+    window->present(rects.data(), static_cast<int>(rects.size()));
 }
 
 void CFrame::setTracking(bool state) {
@@ -168,8 +222,10 @@ void CFrame::drawRect(CDrawContext* context, const CRect& area) {
     CRect bounded = area;
     bounded.bound(size);
     if (bounded.isEmpty()) return;
-    CViewContainer::drawRect(context, bounded);
-    present();
+    paint(*context, bounded);
+    RegionHolder shown{cairo_region_create()};
+    addRect(shown.region, bounded, size);
+    present(shown.region);
 }
 
 void CFrame::draw(CView* view) {

@@ -2,18 +2,25 @@
 //
 // Made with a host's parent window, it opens a child window in it through
 // openPlatformWindow; when that fails the frame is not open (isOpen false),
-// draws nowhere and ignores events. Made with a null parent, it is an
-// off-screen frame: it draws into an image surface of its size, can save it
-// as a PNG file and takes mouse events through the same platform* entries
-// the window uses, so tests and picture tools see exactly what the window shows.
+// draws nowhere and ignores events. A window frame draws into the window's
+// off-screen buffer and then has the window show the changed rectangles in
+// one step, so the window never shows a picture half drawn; an exposed part
+// of the window is shown again from the buffer. Made with a null parent, it
+// is an off-screen frame: it draws into an image surface of its size, can
+// save it as a PNG file and takes mouse events through the same platform*
+// entries the window uses, so tests and picture tools see exactly what the
+// window shows.
 //
-// idle() reads the window's events, then redraws what became dirty and shows it.
+// idle() reads the window's events, then redraws what became dirty and shows
+// it: each dirty view's own rectangle and each invalidated area, not the box
+// around all of them.
 #pragma once
 
 #include "gui/platform_window.h"
 #include "gui/view.h"
 
 #include <cairo.h>
+#include <cstdint>
 #include <deque>
 #include <memory>
 
@@ -45,8 +52,11 @@ public:
     // redraw the whole frame; redraw() does).
     void setDirty(bool state = true) override { dirty = state; }
 
-    // The off-screen picture, or the window's surface; null when not open.
+    // The off-screen picture, or the window's buffer; null when not open.
     cairo_surface_t* getSurface() const { return surface; }
+    // Pixels repainted so far: the area of every rectangle a drawing pass
+    // redrew (not counting copies from the buffer to the window).
+    std::uint64_t getPixelsDrawn() const { return pixelsDrawn; }
     // Brings the drawing up to date and writes it as a PNG file; false on failure.
     bool writePng(const char* path);
 
@@ -55,6 +65,9 @@ public:
     void platformMouseDown(CPoint where, long buttons) override;
     void platformMouseUp(CPoint where, long buttons) override;
     void platformMouseMoved(CPoint where, long buttons) override;
+    // Turns the front-most view under `where` that answers the wheel;
+    // ignored while a press is being tracked.
+    void platformMouseWheel(CPoint where, float distance, long buttons) override;
 
     // A press is being tracked (moves and the release go to the view that took it).
     bool isTrackingMouse() const { return tracking; }
@@ -88,14 +101,19 @@ public:
     CFrame& operator=(const CFrame&) = delete;
 
 private:
-    void present();
+    // Redraws `area` (within the frame) into the surface.
+    void paint(CDrawContext& context, const CRect& area);
+    // Shows `area` of the buffer in the window, with whatever was exposed.
+    void present(cairo_region_t* area);
     void setTracking(bool state);
 
     AEffGUIEditor* editor;
     std::unique_ptr<PlatformWindow> window;
     cairo_surface_t* offscreen = nullptr; // owned, off-screen frames only
     cairo_surface_t* surface = nullptr;   // where drawing goes
-    CRect pending;                        // invalidated area not yet drawn
+    cairo_region_t* pending;              // invalidated area not yet drawn
+    cairo_region_t* exposed;              // window area to show again from the buffer
+    std::uint64_t pixelsDrawn = 0;
     bool tracking = false;
 #ifdef TARVEX_RTAS
     std::deque<PointerState> script;

@@ -1,6 +1,6 @@
 // The seam between the frame and the real window of the platform: the frame
-// draws into the window's surface and receives its events through
-// PlatformEventSink.
+// draws into the window's off-screen buffer, has the window show the changed
+// parts of it, and receives the window's events through PlatformEventSink.
 #pragma once
 
 #include "gui/geometry.h"
@@ -15,15 +15,21 @@ public:
     virtual void platformMouseDown(CPoint where, long buttons) = 0; // buttons = mouse word
     virtual void platformMouseUp(CPoint where, long buttons) = 0;
     virtual void platformMouseMoved(CPoint where, long buttons) = 0;
+    // One turn of the wheel: `distance` notches, positive away from the user.
+    virtual void platformMouseWheel(CPoint where, float distance, long buttons) = 0;
 };
 
 class PlatformWindow { // implemented by the X11 back end
 public:
-    virtual ~PlatformWindow() = default;    // destroys the child window, frees everything
-    virtual cairo_surface_t* surface() = 0; // draw target, window-sized
+    virtual ~PlatformWindow() = default; // destroys the child window, frees everything
+    // The draw target: a buffer of the window's size that the window does not
+    // show until present copies from it.
+    virtual cairo_surface_t* surface() = 0;
     virtual bool
     pumpEvents(PlatformEventSink& sink) = 0; // non-blocking; false once the connection is dead
-    virtual void present() = 0;              // flush drawing to the server
+    // Shows `count` rectangles (window coordinates) of the buffer in the
+    // window, all in one step, so the window never shows a picture half drawn.
+    virtual void present(const CRect* areas, int count) = 0;
     virtual void setPointerGrab(bool grabbed) = 0; // grab while a drag is in progress
 #ifdef TARVEX_RTAS
     // The pointer now, relative to the window, and the buttons and modifier

@@ -31,6 +31,10 @@ CMouseEventResult CView::onMouseMoved(CPoint& /*where*/, const long& /*buttons*/
     return kMouseEventNotHandled;
 }
 
+bool CView::onWheel(CPoint& /*where*/, const float& /*distance*/, const long& /*buttons*/) {
+    return false;
+}
+
 void CView::invalid() {
     if (frame)
         frame->invalidRect(getFrameRect());
@@ -200,6 +204,17 @@ CMouseEventResult CViewContainer::onMouseMoved(CPoint& where, const long& button
     if (!target || !isChild(target)) return kMouseEventNotHandled;
     CPoint local = toChildSpace(target, where);
     return target->onMouseMoved(local, buttons);
+}
+
+bool CViewContainer::onWheel(CPoint& where, const float& distance, const long& buttons) {
+    CView* target = getViewAt(where);
+    if (!target) return false;
+    CPoint local = toChildSpace(target, where);
+    // The handler may take the view out of this container.
+    target->remember();
+    const bool used = target->onWheel(local, distance, buttons);
+    target->forget();
+    return used;
 }
 
 #ifdef TARVEX_RTAS

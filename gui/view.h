@@ -33,6 +33,9 @@ public:
     virtual CMouseEventResult onMouseDown(CPoint& where, const long& buttons);
     virtual CMouseEventResult onMouseUp(CPoint& where, const long& buttons);
     virtual CMouseEventResult onMouseMoved(CPoint& where, const long& buttons);
+    // The wheel turned `distance` notches (positive away from the user) with
+    // the pointer at `where`; true when the view used it. False here.
+    virtual bool onWheel(CPoint& where, const float& distance, const long& buttons);
 
     // Needs redrawing. A control is also dirty while its value differs from the one last drawn.
     virtual bool isDirty() const { return dirty; }
@@ -115,6 +118,8 @@ public:
     // Moves and the release go to the child that took the press.
     CMouseEventResult onMouseUp(CPoint& where, const long& buttons) override;
     CMouseEventResult onMouseMoved(CPoint& where, const long& buttons) override;
+    // The front-most view under the point whose mouse is enabled gets the wheel.
+    bool onWheel(CPoint& where, const float& distance, const long& buttons) override;
 #ifdef TARVEX_RTAS
     // The front-most view under the point whose mouse is enabled gets the press.
     void mouse(CDrawContext* context, CPoint& where, long buttons = -1) override;

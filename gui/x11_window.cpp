@@ -1,5 +1,10 @@
-// The frame's real window on X11: a child of the host's parent window, drawn
-// with cairo-xcb, its events read without blocking through xcb.
+// The frame's real window on X11: a child of the host's parent window, its
+// events read without blocking through xcb.
+//
+// The frame draws with cairo-xcb into a pixmap of the window's size; present
+// copies the changed rectangles from it to the window with one CopyArea
+// clipped to them, so the server never shows a picture half drawn, and an
+// exposed area is restored from the pixmap without drawing anything anew.
 //
 // Every window has its own connection to the display named by DISPLAY, so a
 // host that opens several editors, or loses one connection, disturbs no other.
@@ -19,6 +24,7 @@
 #include <cstdlib>
 #include <memory>
 #include <utility>
+#include <vector>
 
 long mouseWordFromX11State(std::uint16_t state) {
     long word = 0;
@@ -43,6 +49,10 @@ constexpr int kMaxWindowSide = 32767;
 bool isPointerButton(std::uint8_t button) {
     return button >= 1 && button <= 3;
 }
+
+// The vertical wheel: button 4 is a notch up (away from the user), 5 down.
+constexpr std::uint8_t kWheelUp = 4;
+constexpr std::uint8_t kWheelDown = 5;
 
 template <typename T> struct FreeDeleter {
     void operator()(T* p) const { std::free(p); }
@@ -69,8 +79,10 @@ xcb_visualtype_t* visualOf(xcb_screen_t* screen, xcb_visualid_t id) {
 
 class X11Window final : public PlatformWindow {
 public:
-    X11Window(Connection connection, xcb_window_t window, cairo_surface_t* surface)
-        : connection_(std::move(connection)), window_(window), surface_(surface) {}
+    X11Window(Connection connection, xcb_window_t window, xcb_pixmap_t buffer, xcb_gcontext_t gc,
+              cairo_surface_t* surface, int width, int height)
+        : connection_(std::move(connection)), window_(window), buffer_(buffer), gc_(gc),
+          surface_(surface), width_(width), height_(height) {}
 
     ~X11Window() override {
         // cairo keeps state per connection in its device, which must be
@@ -84,6 +96,8 @@ public:
         }
         if (alive()) {
             if (grabbed_) xcb_ungrab_pointer(connection_.get(), XCB_CURRENT_TIME);
+            xcb_free_gc(connection_.get(), gc_);
+            xcb_free_pixmap(connection_.get(), buffer_);
             // Waited for, so that the window is gone from the server when the
             // editor's close returns, whatever the host's connection asks next.
             if (!windowGone_)
@@ -124,9 +138,35 @@ public:
         return alive() && !windowGone_;
     }
 
-    void present() override {
+    void present(const CRect* areas, int count) override {
+        // The drawing cairo still holds goes out first, on the same connection.
         cairo_surface_flush(surface_);
-        if (alive()) xcb_flush(connection_.get());
+        if (!alive()) return;
+        xcb_connection_t* c = connection_.get();
+        if (!windowGone_ && areas && count > 0) {
+            clip_.clear();
+            CRect box;
+            for (int i = 0; i < count; ++i) {
+                CRect area = areas[i];
+                area.bound(CRect(0, 0, width_, height_));
+                if (area.isEmpty()) continue;
+                clip_.push_back(xcb_rectangle_t{static_cast<std::int16_t>(area.left),
+                                                static_cast<std::int16_t>(area.top),
+                                                static_cast<std::uint16_t>(area.width()),
+                                                static_cast<std::uint16_t>(area.height())});
+                box.unite(area);
+            }
+            if (!clip_.empty()) {
+                xcb_set_clip_rectangles(c, XCB_CLIP_ORDERING_UNSORTED, gc_, 0, 0,
+                                        static_cast<std::uint32_t>(clip_.size()), clip_.data());
+                const auto x = static_cast<std::int16_t>(box.left);
+                const auto y = static_cast<std::int16_t>(box.top);
+                xcb_copy_area(c, buffer_, window_, gc_, x, y, x, y,
+                              static_cast<std::uint16_t>(box.width()),
+                              static_cast<std::uint16_t>(box.height()));
+            }
+        }
+        xcb_flush(c);
     }
 
     void setPointerGrab(bool grabbed) override {
@@ -177,7 +217,14 @@ private:
         }
         case XCB_BUTTON_PRESS: {
             auto* e = reinterpret_cast<xcb_button_press_event_t*>(raw);
-            if (windowGone_ || e->event != window_ || !isPointerButton(e->detail)) return;
+            if (windowGone_ || e->event != window_) return;
+            if (e->detail == kWheelUp || e->detail == kWheelDown) {
+                sink.platformMouseWheel(CPoint(e->event_x, e->event_y),
+                                        e->detail == kWheelUp ? 1.f : -1.f,
+                                        mouseWordFromX11State(e->state));
+                return;
+            }
+            if (!isPointerButton(e->detail)) return;
             sink.platformMouseDown(CPoint(e->event_x, e->event_y),
                                    mouseWordFromX11Press(e->state, e->detail));
             return;
@@ -212,7 +259,12 @@ private:
 
     Connection connection_;
     xcb_window_t window_;
-    cairo_surface_t* surface_;
+    xcb_pixmap_t buffer_;
+    xcb_gcontext_t gc_;
+    cairo_surface_t* surface_; // draws into buffer_
+    int width_;
+    int height_;
+    std::vector<xcb_rectangle_t> clip_;
     bool grabbed_ = false;
     bool windowGone_ = false;
 };
@@ -273,13 +325,31 @@ std::unique_ptr<PlatformWindow> openPlatformWindow(void* parent, int width, int 
         return nullptr;
     xcb_map_window(c, window);
 
-    cairo_surface_t* surface = cairo_xcb_surface_create(c, window, visual, width, height);
+    // The buffer the frame draws into, of the window's depth and size, and the
+    // context that copies from it (no exposure events for the copies).
+    const xcb_pixmap_t buffer = xcb_generate_id(c);
+    auto pixmapCreated = xcb_create_pixmap_checked(c, screen->root_depth, buffer, window,
+                                                   static_cast<std::uint16_t>(width),
+                                                   static_cast<std::uint16_t>(height));
+    // A server short of memory refuses a large one.
+    if (Reply<xcb_generic_error_t> pixmapError(xcb_request_check(c, pixmapCreated)); pixmapError) {
+        xcb_destroy_window(c, window);
+        xcb_flush(c);
+        return nullptr;
+    }
+    const xcb_gcontext_t gc = xcb_generate_id(c);
+    const std::uint32_t gcValues[] = {0};
+    xcb_create_gc(c, gc, buffer, XCB_GC_GRAPHICS_EXPOSURES, gcValues);
+    cairo_surface_t* surface = cairo_xcb_surface_create(c, buffer, visual, width, height);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(surface);
+        xcb_free_gc(c, gc);
+        xcb_free_pixmap(c, buffer);
         xcb_destroy_window(c, window);
         xcb_flush(c);
         return nullptr;
     }
     xcb_flush(c);
-    return std::make_unique<X11Window>(std::move(connection), window, surface);
+    return std::make_unique<X11Window>(std::move(connection), window, buffer, gc, surface, width,
+                                       height);
 }

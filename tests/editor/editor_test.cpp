@@ -314,6 +314,27 @@ TEST_F(EditorTest, MetersFreezeUnderTheAboutScreenAndResumeAfter) {
     EXPECT_GT(input->getValue(), 0.0f);
 }
 
+TEST_F(EditorTest, MovingMetersRedrawThemselvesAloneAndTheWheelTurnsAKnobAsOneEdit) {
+    open();
+    frame()->update();
+    feedLoudBlock();
+    burnRefreshTicks();
+    const auto before = frame()->getPixelsDrawn();
+    editor->idle();
+    EXPECT_GT(control(60)->getValue(), 0.f); // the input meter moved
+    // Four 12 x 36 meters and two of 20 x 20, not the 392 x 165 box around them.
+    EXPECT_EQ(frame()->getPixelsDrawn() - before, 4u * 12 * 36 + 2u * 20 * 20);
+
+    effect->setParameter(9, 0.5f); // BassA's knob, entry 12
+    calls.clear();
+    frame()->platformMouseWheel(centreOf(control(12)), 1.f, 0);
+    frame()->platformMouseWheel(centreOf(control(1)), 1.f, 0); // a switch: nothing
+    const std::vector<HostCall> edit = {{audioMasterBeginEdit, 9, 0.f},
+                                        {audioMasterAutomate, 9, 0.6f},
+                                        {audioMasterEndEdit, 9, 0.f}};
+    EXPECT_EQ(calls, edit);
+}
+
 TEST_F(EditorTest, ParameterChangesOfOtherThreadsWaitForIdleAndBadIndicesChangeNothing) {
     open();
     const CControl* bass = control(12); // BassA

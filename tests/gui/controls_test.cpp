@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
+#include <vector>
 
 using namespace guitest;
 
@@ -256,4 +258,64 @@ TEST_F(Controls, ValuesStayWithinRangeAndALabelDrawsItsText) {
             red += pixelAt(frame, x, y) == kRedCColor;
     EXPECT_GT(red, 20);
     EXPECT_EQ(pixelAt(frame, 101, 101), kBlackCColor) << "transparent: the page shows";
+}
+
+TEST_F(Controls, WheelTurnsKnobsAndSlidersAsOneEditPerNotchAndNothingElse) {
+    auto* knob = add(new CAnimKnob(CRect(10, 10, 50, 50), &listener, 5, 76, 40, nullptr));
+    auto* slider =
+        add(new CVerticalSlider(CRect(60, 10, 80, 110), &listener, 6, 10, 90, nullptr, nullptr));
+    add(new CVerticalSwitch(CRect(100, 10, 120, 30), &listener, 7, 2, 20, 2, nullptr));
+    add(new COnOffButton(CRect(130, 10, 150, 30), &listener, 8, nullptr));
+    knob->setValue(0.5f);
+    knob->setWheelInc(0.25f);
+    frame->platformMouseWheel(CPoint(30, 30), 1.f, 0);
+    frame->platformMouseWheel(CPoint(30, 30), -2.f, kShift); // a tenth of the step
+    EXPECT_FLOAT_EQ(knob->getValue(), 0.7f);
+    frame->platformMouseWheel(CPoint(70, 50), 1.f, 0);
+    EXPECT_FLOAT_EQ(slider->getValue(), 0.1f);
+    // Beyond the end, with no number, on a switch or a button, or during a
+    // drag: no edit reaches the listener.
+    frame->platformMouseWheel(CPoint(30, 30), 9.f, 0);
+    const std::vector<float> told = listener.values;
+    frame->platformMouseWheel(CPoint(30, 30), 1.f, 0);
+    frame->platformMouseWheel(CPoint(30, 30), std::numeric_limits<float>::quiet_NaN(), 0);
+    frame->platformMouseWheel(CPoint(110, 25), 1.f, kLButton);
+    frame->platformMouseWheel(CPoint(140, 20), -1.f, kLButton);
+    frame->platformMouseDown(CPoint(30, 30), kLButton);
+    frame->platformMouseWheel(CPoint(30, 30), -1.f, kLButton);
+    frame->platformMouseUp(CPoint(30, 30), kLButton);
+    EXPECT_EQ(listener.values, told);
+    EXPECT_EQ(told, (std::vector<float>{0.75f, 0.7f, 0.1f, 1.f}));
+    EXPECT_EQ(listener.begins, 5); // four notched edits and the drag
+    EXPECT_EQ(listener.ends, 5);
+}
+
+TEST_F(Controls, AnUpdateRedrawsEachDirtyViewsOwnRectangleAndMakesTheSamePicture) {
+    addStripImage(620, 12, 36, 4);  // meter
+    addStripImage(621, 40, 40, 76); // knob
+    CBitmap* meterImage = new CBitmap(620);
+    CBitmap* knobImage = new CBitmap(621);
+    std::vector<CControl*> meters;
+    for (int i = 0; i < 3; ++i) {
+        meters.push_back(add(new CMovieBitmap(CRect(10 + 60 * i, 20, 22 + 60 * i, 56), nullptr, 0,
+                                              4, 36, meterImage)));
+        add(new CAnimKnob(CRect(25 + 60 * i, 18, 65 + 60 * i, 58), &listener, i, 76, 40, knobImage))
+            ->setValue(0.3f);
+    }
+    meterImage->forget();
+    knobImage->forget();
+    frame->update();
+    const auto before = frame->getPixelsDrawn();
+    for (CControl* meter : meters)
+        meter->setValue(0.4f);
+    frame->update();
+    EXPECT_EQ(frame->getPixelsDrawn() - before, 3u * 12 * 36); // not the 172 x 36 box
+    cairo_surface_t* surface = frame->getSurface();
+    cairo_surface_flush(surface);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    const std::vector<unsigned char> pieces(data,
+                                            data + 300 * cairo_image_surface_get_stride(surface));
+    frame->redraw();
+    EXPECT_TRUE(std::equal(pieces.begin(), pieces.end(), data));
+    EXPECT_EQ(pixelAt(frame, 15, 30).green, frameColor(1).green);
 }

@@ -148,6 +148,22 @@ std::uint32_t TestDisplay::pixel(xcb_window_t window, int x, int y) {
     return (std::uint32_t(data[2]) << 16) | (std::uint32_t(data[1]) << 8) | data[0];
 }
 
+std::vector<std::uint32_t> TestDisplay::image(xcb_window_t window, int width, int height) {
+    Reply<xcb_get_image_reply_t> image(xcb_get_image_reply(
+        connection,
+        xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0,
+                      static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), ~0u),
+        nullptr));
+    const auto count = static_cast<size_t>(width) * static_cast<size_t>(height);
+    if (!image || static_cast<size_t>(xcb_get_image_data_length(image.get())) < count * 4)
+        return {};
+    const std::uint8_t* data = xcb_get_image_data(image.get());
+    std::vector<std::uint32_t> pixels(count);
+    for (size_t i = 0; i < count; ++i, data += 4)
+        pixels[i] = (std::uint32_t(data[2]) << 16) | (std::uint32_t(data[1]) << 8) | data[0];
+    return pixels;
+}
+
 void TestDisplay::killClient(std::uint32_t resource) {
     xcb_kill_client(connection, resource);
     sync();

@@ -40,6 +40,9 @@ public:
 
     // The pixel at (x, y) of `window` as 0xRRGGBB.
     std::uint32_t pixel(xcb_window_t window, int x, int y);
+    // The top-left width x height pixels of `window` in one reading, row by
+    // row as 0xRRGGBB; empty when the server refused.
+    std::vector<std::uint32_t> image(xcb_window_t window, int width, int height);
     // Closes the connection of the client that owns `resource`.
     void killClient(std::uint32_t resource);
     // Waits until the server has handled everything sent so far.

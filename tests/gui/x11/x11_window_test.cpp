@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <dirent.h>
@@ -19,12 +20,18 @@
 namespace {
 
 constexpr std::uint32_t kControlKey = 0xffe3; // keysym Control_L
+constexpr std::uint32_t kShiftKey = 0xffe1;   // keysym Shift_L
+constexpr int kWheelUp = 4, kWheelDown = 5;
 
 struct Recorder : CControlListener {
     void valueChanged(CControl* control) override {
         changes.push_back({control->getTag(), control->getValue()});
     }
+    void controlBeginEdit(CControl*) override { ++begins; }
+    void controlEndEdit(CControl*) override { ++ends; }
     std::vector<std::pair<long, float>> changes; // tag, value
+    int begins = 0;
+    int ends = 0;
 };
 
 void* asParent(std::uintptr_t window) {
@@ -90,7 +97,7 @@ protected:
     CKickButton* kick = nullptr;
 };
 
-TEST_F(X11WindowTest, ShowsTheFirstPictureBeforeAnyIdleAndRedrawsExposedAreas) {
+TEST_F(X11WindowTest, ShowsTheFirstPictureBeforeAnyIdleAndRestoresExposedAreasWithoutDrawing) {
     auto frame = openFrame();
     ASSERT_TRUE(frame->isOpen());
     ASSERT_EQ(display.children(parent).size(), 1u);
@@ -98,11 +105,14 @@ TEST_F(X11WindowTest, ShowsTheFirstPictureBeforeAnyIdleAndRedrawsExposedAreas) {
     // Our reading and the frame's drawing travel on two connections: wait,
     // without idling the frame, until the server shows it.
     EXPECT_TRUE(pumpUntil([] {}, [&] { return display.pixel(window, 5, 5) == 0x14c828u; }));
-    // A new colour that only a redraw caused by the server's expose shows.
-    frame->setBackgroundColor(CColor{200, 30, 90, 255});
+    // Mapped again, the window has lost its picture; the expose brings it
+    // back from the frame's buffer, drawing nothing.
+    const auto drawn = frame->getPixelsDrawn();
     display.remap(parent);
+    ASSERT_NE(display.pixel(window, 230, 110), 0x14c828u);
     EXPECT_TRUE(pumpUntil([&] { frame->idle(); },
-                          [&] { return display.pixel(window, 230, 110) == 0xc81e5au; }));
+                          [&] { return display.pixel(window, 230, 110) == 0x14c828u; }));
+    EXPECT_EQ(frame->getPixelsDrawn(), drawn);
 }
 
 TEST_F(X11WindowTest, OpensInAParentOfAnotherDepth) {
@@ -159,6 +169,36 @@ TEST_F(X11WindowTest, RealClicksSetTheSwitchKickTheButtonAndHonourTheControlKey)
     display.key(kControlKey, true);
     EXPECT_TRUE(click(*frame, 40, 40, 1, [&] { return knob->getValue() == 0.9f; }));
     display.key(kControlKey, false);
+}
+
+TEST_F(X11WindowTest, RealWheelTurnsKnobsAndSlidersANotchAtATimeAndClicksNothing) {
+    auto frame = openFrame();
+    ASSERT_TRUE(frame->isOpen());
+    auto* slider =
+        new CVerticalSlider(CRect(210, 10, 230, 110), &recorder, 4, 10, 90, nullptr, nullptr);
+    slider->setValue(0.5f);
+    frame->addView(slider);
+    // The switch and the kick button ignore the wheel and take it for no
+    // click; the turns after them show that they have been handled.
+    for (const int button : {kWheelUp, kWheelDown}) {
+        click(*frame, 110, 35, button);
+        click(*frame, 170, 30, button);
+    }
+    auto turnsTo = [&](int x, int y, int button, const CControl* control, float value) {
+        return click(*frame, x, y, button,
+                     [&] { return std::fabs(control->getValue() - value) < 1e-5f; });
+    };
+    EXPECT_TRUE(turnsTo(40, 40, kWheelUp, knob, 0.6f));
+    display.key(kShiftKey, true); // a tenth of the step
+    EXPECT_TRUE(turnsTo(40, 40, kWheelDown, knob, 0.59f));
+    display.key(kShiftKey, false);
+    EXPECT_TRUE(turnsTo(220, 60, kWheelDown, slider, 0.4f));
+    ASSERT_EQ(recorder.changes.size(), 3u);
+    EXPECT_EQ(recorder.changes[2].first, 4);
+    EXPECT_EQ(recorder.begins, 3); // one edit per notch
+    EXPECT_EQ(recorder.ends, 3);
+    EXPECT_EQ(kick->getValue(), 0.f);
+    EXPECT_FALSE(frame->isTrackingMouse());
 }
 
 TEST_F(X11WindowTest, FiftyOpenAndCloseCyclesLeaveNoWindowOrConnection) {
