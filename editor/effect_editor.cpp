@@ -227,7 +227,19 @@ bool EffectEditor::onUserInterfaceThread() const {
 }
 
 bool EffectEditor::open(void* ptr) {
-    if (frame != nullptr) return true; // already open
+    if (ptr == nullptr) return false; // nothing could be shown
+    if (frame != nullptr && ptr == systemWindow && frame->isOpen()) return true; // already there
+    return build(ptr);
+}
+
+bool EffectEditor::openOffscreen() {
+    return build(nullptr);
+}
+
+bool EffectEditor::build(void* ptr) {
+    // A window left in another parent goes first; its X window may already be
+    // gone with that parent, which closing tolerates.
+    if (frame != nullptr) close();
     AEffGUIEditor::open(ptr);
 
     CBitmap* background = new CBitmap(kBackgroundBitmap);

@@ -60,7 +60,13 @@ public:
     // Closes a window the host left open.
     ~EffectEditor() override;
 
+    // Builds the window in the host's parent window; false without one. A
+    // window still open in another parent (the host destroyed or hid it
+    // without closing the editor) is closed first.
     bool open(void* ptr) override;
+    // Builds the window on an off-screen frame (tests, pictures, hosts
+    // without a window to give).
+    bool openOffscreen();
     void close() override;
     void idle() override;
     void setParameter(VstInt32 index, float value) override;
@@ -84,6 +90,8 @@ public:
 
 private:
     Effect* tarvex() const;
+    // Builds the window in `parent`, or off-screen for null.
+    bool build(void* parent);
     // Moves the controls of parameter `index` to the effect's value.
     void showParameter(int index);
     // Mirrors the parameter changes marked by other threads.

@@ -75,7 +75,7 @@ protected:
         hostCalls = nullptr;
     }
 
-    void open() { ASSERT_TRUE(editor->open(nullptr)); }
+    void open() { ASSERT_TRUE(editor->openOffscreen()); }
     CFrame* frame() { return editor->getFrame(); }
     CControl* control(int entry) { return editor->getControl(entry); }
     void click(CPoint where, long buttons = kLButton) {
