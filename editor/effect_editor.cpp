@@ -419,7 +419,9 @@ void EffectEditor::setParameter(VstInt32 index, float /*value*/) {
 }
 
 void EffectEditor::idle() {
-    if (frame == nullptr) return;
+    // Checked before anything else is read: on another thread the window may
+    // be closing meanwhile.
+    if (!onUserInterfaceThread() || frame == nullptr) return;
     showMarkedParameters();
     if (!aboutShown && takeRefreshTurn(throttle, static_cast<unsigned long>(std::clock())))
         refreshIndicators();
@@ -484,8 +486,7 @@ void EffectEditor::valueChanged(CControl* control) {
         break;
     case kImportTag: {
         char path[kPresetPathSize];
-        if (SelectXMLFile(effect, true, "Import Preset", "~/Desktop/", path))
-            importPreset(path, fx);
+        if (SelectXMLFile(effect, true, "Import Preset", "~/Desktop/", path)) importAsEdit(path);
         aboutShown = false;
         TARVEX_SHOW_MAIN_PAGE();
         break;
@@ -509,6 +510,24 @@ void EffectEditor::valueChanged(CControl* control) {
         control->setDirty(true);
         frame->setDirty(true);
         break;
+    }
+}
+
+void EffectEditor::importAsEdit(const char* path) {
+    Effect* fx = tarvex();
+    float before[kNumParams];
+    for (int i = 0; i < kNumParams; ++i)
+        before[i] = fx->getParameter(i);
+    importPreset(path, fx);
+    // The host hears each changed value as a drag's gesture (begin, automate,
+    // end), so its view follows and automation writing records it; sent
+    // after the import, whose lock a host's answer must not meet.
+    for (int i = 0; i < kNumParams; ++i) {
+        const float value = fx->getParameter(i);
+        if (value == before[i]) continue;
+        beginEdit(i);
+        effect->setParameterAutomated(i, value);
+        endEdit(i);
     }
 }
 
