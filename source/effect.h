@@ -201,6 +201,7 @@ private:
     AudioGate gate;
     std::atomic<double> indicators[6] = {};
     std::atomic<std::thread::id> blockThread{};
+    static_assert(std::atomic<std::thread::id>::is_always_lock_free, "stored on the audio thread");
     // A program change on the audio thread whose display update is not sent yet.
     std::atomic<bool> displayUpdateOwed{false};
     // The attached window, which hears of every parameter change; null in
