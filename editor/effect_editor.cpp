@@ -140,7 +140,19 @@ bool EffectEditor::onUserInterfaceThread() const {
 }
 
 bool EffectEditor::open(void* ptr) {
-    if (frame != nullptr) return true; // already open
+    if (ptr == nullptr) return false; // nothing could be shown
+    if (frame != nullptr && ptr == systemWindow && frame->isOpen()) return true; // already there
+    return build(ptr);
+}
+
+bool EffectEditor::openOffscreen() {
+    return build(nullptr);
+}
+
+bool EffectEditor::build(void* ptr) {
+    // A window left in another parent goes first; its X window may already be
+    // gone with that parent, which closing tolerates.
+    if (frame != nullptr) close();
     AEffGUIEditor::open(ptr);
 
     CBitmap* background = new CBitmap(kBackgroundBitmap);
@@ -314,7 +326,9 @@ void EffectEditor::setParameter(VstInt32 index, float /*value*/) {
 }
 
 void EffectEditor::idle() {
-    if (frame == nullptr) return;
+    // Checked before anything else is read: on another thread the window may
+    // be closing meanwhile.
+    if (!onUserInterfaceThread() || frame == nullptr) return;
     showMarkedParameters();
     if (!aboutShown && takeRefreshTurn(throttle, static_cast<unsigned long>(std::clock())))
         refreshIndicators();
@@ -379,8 +393,7 @@ void EffectEditor::valueChanged(CControl* control) {
         break;
     case kImportTag: {
         char path[kPresetPathSize];
-        if (SelectXMLFile(effect, true, "Import Preset", "~/Desktop/", path))
-            importPreset(path, fx);
+        if (SelectXMLFile(effect, true, "Import Preset", "~/Desktop/", path)) importAsEdit(path);
         aboutShown = false;
         TARVEX_SHOW_MAIN_PAGE();
         break;
@@ -404,6 +417,24 @@ void EffectEditor::valueChanged(CControl* control) {
         control->setDirty(true);
         frame->setDirty(true);
         break;
+    }
+}
+
+void EffectEditor::importAsEdit(const char* path) {
+    Effect* fx = tarvex();
+    float before[kNumParams];
+    for (int i = 0; i < kNumParams; ++i)
+        before[i] = fx->getParameter(i);
+    importPreset(path, fx);
+    // The host hears each changed value as a drag's gesture (begin, automate,
+    // end), so its view follows and automation writing records it; sent
+    // after the import, whose lock a host's answer must not meet.
+    for (int i = 0; i < kNumParams; ++i) {
+        const float value = fx->getParameter(i);
+        if (value == before[i]) continue;
+        beginEdit(i);
+        effect->setParameterAutomated(i, value);
+        endEdit(i);
     }
 }
 

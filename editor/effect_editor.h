@@ -11,7 +11,9 @@
 // controls follow at once (so the twin of a switch-and-lamp pair follows the
 // one clicked); from any other thread the change is only marked, without a
 // lock, and the controls follow on the next idle. Controls are touched on the
-// user-interface thread alone.
+// user-interface thread alone: an idle called on another thread (a host may
+// call it from inside a request of ours) leaves the marked work to the next
+// idle on the window's thread.
 #pragma once
 
 #include "editor/custom_controls.h"
@@ -46,7 +48,13 @@ public:
     // Closes a window the host left open.
     ~EffectEditor() override;
 
+    // Builds the window in the host's parent window; false without one. A
+    // window still open in another parent (the host destroyed or hid it
+    // without closing the editor) is closed first.
     bool open(void* ptr) override;
+    // Builds the window on an off-screen frame (tests, pictures, hosts
+    // without a window to give).
+    bool openOffscreen();
     void close() override;
     void idle() override;
     void setParameter(VstInt32 index, float value) override;
@@ -70,6 +78,10 @@ public:
 
 private:
     Effect* tarvex() const;
+    // Builds the window in `parent`, or off-screen for null.
+    bool build(void* parent);
+    // Applies a preset file as the user's edit of every value it changes.
+    void importAsEdit(const char* path);
     // Moves the controls of parameter `index` to the effect's value.
     void showParameter(int index);
     // Mirrors the parameter changes marked by other threads.

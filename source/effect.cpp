@@ -96,6 +96,9 @@ const ParameterInfo parameterInfo[kNumParams] = {
 const char* const canDoList[] = {
     "plugAsChannelInsert", "plugAsSend", "1in1out", "1in2out", "2in1out", "2in2out", "bypass"};
 
+// The host's answer to the process-level request on its audio thread.
+constexpr VstInt32 kRealtimeProcessLevel = 2;
+
 bool inParameterRange(VstInt32 index) {
     return index >= 0 && index < kNumParams;
 }
@@ -308,10 +311,33 @@ VstInt32 Effect::getProgram() {
 
 void Effect::setProgram(VstInt32 program) {
     if (!inProgramRange(program)) return;
-    const std::lock_guard lock(programMutex);
-    std::atomic_ref<VstInt32>(curProgram).store(program, std::memory_order_relaxed);
-    for (int i = 0; i < kNumParams; ++i)
-        setParameter(i, loadValue(programs[program].values[i]));
+    {
+        const std::lock_guard lock(programMutex);
+        std::atomic_ref<VstInt32>(curProgram).store(program, std::memory_order_relaxed);
+        for (int i = 0; i < kNumParams; ++i)
+            setParameter(i, loadValue(programs[program].values[i]));
+    }
+    // Hosts follow the values through the display update; an automate per
+    // value would be recorded as automation. Sent with the lock released: a
+    // host may ask for program names or call the editor's idle meanwhile.
+    if (onAudioThread())
+        displayUpdateOwed.store(true, std::memory_order_relaxed);
+    else
+        updateDisplay();
+}
+
+bool Effect::onAudioThread() {
+    return blockThread.load(std::memory_order_relaxed) == std::this_thread::get_id() ||
+           getCurrentProcessLevel() == kRealtimeProcessLevel;
+}
+
+VstIntPtr Effect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                             float opt) {
+    if ((opcode == effEditIdle || opcode == effIdle) &&
+        displayUpdateOwed.load(std::memory_order_relaxed) && !onAudioThread() &&
+        displayUpdateOwed.exchange(false, std::memory_order_relaxed))
+        updateDisplay();
+    return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
 }
 
 void Effect::setProgramName(char* name) {
@@ -499,6 +525,7 @@ void Effect::renderFrame(float** inputs, float** outputs, int n, bool accumulate
     if (n <= 0) return;
     float* out0 = outputs[0];
     float* out1 = outputs[1];
+    blockThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
     if (!gate.enterAudio()) {
         // The sample rate is being changed on another thread: silence.
         if (!accumulate) {

@@ -19,7 +19,11 @@
 //     so it runs on the calling thread while the audio thread is kept out; a
 //     block that arrives meanwhile is answered with silence instead of waiting;
 //   - bulk changes (selecting a program, loading a preset) and program names
-//     are serialised by programMutex, which the audio thread never touches.
+//     are serialised by programMutex, which the audio thread never touches;
+//   - after a program change the host is asked to update its display (so a
+//     host that reads the values again on that request can), never from the
+//     audio thread: a change made there leaves the request to the host's next
+//     idle call. The thread that runs the blocks is noted for that.
 // Called from one thread, every operation does exactly what it would do on
 // the engine directly: pending values are applied before the next block, in
 // index order, and the engine's settings do not depend on that order.
@@ -39,6 +43,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 class AEffGUIEditor;
 
@@ -101,6 +106,10 @@ public:
     Effect(const Effect&) = delete;
     Effect& operator=(const Effect&) = delete;
 
+    // Sends a display update owed since a program change on the audio thread
+    // with the host's idle calls (effEditIdle, effIdle).
+    VstIntPtr dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                         float opt) override;
     void resume() override;
     void setSampleRate(float sampleRate) override;
     // Sizes the work buffers and the engine's for blocks of this length, so
@@ -170,6 +179,8 @@ private:
     void growBuffers(int n);
     // Both process forms: the block, then the outputs replaced or added to.
     void renderFrame(float** inputs, float** outputs, int n, bool accumulate);
+    // True on the thread that last ran a block, or where the host says it runs audio.
+    bool onAudioThread();
 
     std::atomic<bool> tunerOn{false};
     std::mutex tunerMutex; // the tuner's history sizing; never on the audio thread
@@ -189,6 +200,10 @@ private:
     EngineHandOff handOff;
     AudioGate gate;
     std::atomic<double> indicators[6] = {};
+    std::atomic<std::thread::id> blockThread{};
+    static_assert(std::atomic<std::thread::id>::is_always_lock_free, "stored on the audio thread");
+    // A program change on the audio thread whose display update is not sent yet.
+    std::atomic<bool> displayUpdateOwed{false};
     // The attached window, which hears of every parameter change; null in
     // programs without the editor library.
     AEffGUIEditor* guiEditor = nullptr;

@@ -5,6 +5,7 @@
 #include "editor/effect_editor.h"
 #include "editor/select_xml_file.h"
 #include "source/effect.h"
+#include "source/import_export.h"
 
 #include <gtest/gtest.h>
 
@@ -31,9 +32,15 @@ struct HostCall {
 };
 
 std::vector<HostCall>* hostCalls = nullptr;
+// As an older host did: the display update answered by the editor's idle at
+// once, on the thread that asked.
+bool idleOnDisplayUpdate = false;
 
-VstIntPtr recordingHost(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt) {
+VstIntPtr recordingHost(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr, void*,
+                        float opt) {
     if (opcode == audioMasterVersion) return 2400;
+    if (opcode == audioMasterUpdateDisplay && idleOnDisplayUpdate)
+        effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
     if (hostCalls != nullptr && (opcode == audioMasterAutomate || opcode == audioMasterBeginEdit ||
                                  opcode == audioMasterEndEdit))
         hostCalls->push_back({opcode, index, opt});
@@ -77,7 +84,7 @@ protected:
         hostCalls = nullptr;
     }
 
-    void open() { ASSERT_TRUE(editor->open(nullptr)); }
+    void open() { ASSERT_TRUE(editor->openOffscreen()); }
     CFrame* frame() { return editor->getFrame(); }
     CControl* control(int entry) { return editor->getControl(entry); }
     void click(CPoint where, long buttons = kLButton) {
@@ -359,6 +366,19 @@ TEST_F(EditorTest, ParameterChangesOfOtherThreadsWaitForIdleAndBadIndicesChangeN
     editor->idle();
 }
 
+TEST_F(EditorTest, IdleOnAnotherThreadLeavesTheControlsToTheWindowsThread) {
+    open();
+    idleOnDisplayUpdate = true;
+    std::thread([&] {
+        effect->setProgram(5); // answered by an idle on this thread
+        effect->dispatcher(effEditIdle, 0, 0, nullptr, 0.0f);
+    }).join();
+    idleOnDisplayUpdate = false;
+    EXPECT_NE(control(12)->getValue(), effect->getParameter(9)); // BassA
+    editor->idle();
+    expectControlsShowEffect();
+}
+
 class PresetButtonsTest : public EditorTest {
 protected:
     // Shows the about screen and clicks its export (or import) area with the
@@ -402,6 +422,27 @@ TEST_F(PresetButtonsTest, ExportWritesAnXmlFileBesideTheChosenName) {
     EXPECT_FLOAT_EQ(effect->getParameter(13), saved);
     EXPECT_FLOAT_EQ(control(16)->getValue(), saved); // DriveA knob follows
     EXPECT_EQ(lastRequest.title, "Import Preset");
+    std::remove(xml.c_str());
+}
+
+TEST_F(PresetButtonsTest, ImportReachesTheHostAsAnEditOfEachValueItChanges) {
+    open();
+    const std::string xml = tempPath("import.xml");
+    float values[kNumParams];
+    for (int i = 0; i < kNumParams; ++i)
+        values[i] = effect->getParameter(i);
+    std::ofstream(xml) << presetText(values);
+    effect->setParameter(13, values[13] + 0.25f);
+    effect->setParameter(51, values[51] + 0.25f);
+    calls.clear();
+    pressPresetButton(false, xml);
+    std::erase_if(calls, [](const HostCall& c) { return c.index >= kNumParams; });
+    EXPECT_EQ(calls, std::vector<HostCall>({{audioMasterBeginEdit, 13, 0.0f},
+                                            {audioMasterAutomate, 13, values[13]},
+                                            {audioMasterEndEdit, 13, 0.0f},
+                                            {audioMasterBeginEdit, 51, 0.0f},
+                                            {audioMasterAutomate, 51, values[51]},
+                                            {audioMasterEndEdit, 51, 0.0f}}));
     std::remove(xml.c_str());
 }
 

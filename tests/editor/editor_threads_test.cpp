@@ -34,7 +34,7 @@ TEST(EditorThreadsTest, ControlsFollowAutomationAndProgramsFromOtherThreads) {
     });
 
     for (int cycle = 0; cycle < 20; ++cycle) {
-        ASSERT_TRUE(editor->open(nullptr));
+        ASSERT_TRUE(editor->openOffscreen());
         for (int i = 0; i < 10; ++i) {
             editor->idle();
             if (i == 5) editor->showAbout();
@@ -42,7 +42,7 @@ TEST(EditorThreadsTest, ControlsFollowAutomationAndProgramsFromOtherThreads) {
         }
         editor->close();
     }
-    ASSERT_TRUE(editor->open(nullptr));
+    ASSERT_TRUE(editor->openOffscreen());
     for (int i = 0; i < 20; ++i)
         editor->idle();
     stop.store(true);

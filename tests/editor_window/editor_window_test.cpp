@@ -186,7 +186,31 @@ TEST_F(EditorWindowTest, OpensAndClosesFiftyTimesFromEitherPage) {
     EXPECT_TRUE(display.children(parent).empty());
 }
 
+TEST_F(EditorWindowTest, ReopensInANewParentThatTheHostGivesWithoutAClose) {
+    ASSERT_TRUE(openEditor());
+    // The first parent is kept (hidden), the next ones destroyed with the
+    // editor inside, the last before any idle could notice.
+    for (const int step : {0, 1, 2}) {
+        const xcb_window_t old = parent;
+        if (step > 0) display.destroyWindow(old);
+        if (step == 1) idle();
+        parent = display.createWindow(step, step, 701, 336);
+        ASSERT_TRUE(openEditor()) << step;
+        display.sync();
+        EXPECT_EQ(display.children(parent).size(), 1u) << step;
+        EXPECT_NE(display.pixel(parent, 140, 42), 0u) << step; // drawn
+        if (step == 0) {
+            EXPECT_TRUE(display.children(old).empty());
+            display.destroyWindow(old);
+        }
+    }
+    calls.clear();
+    click(140, 42); // the CompA lamp, in the newest window
+    EXPECT_TRUE(idleUntil([&] { return sawCall(audioMasterEndEdit, 4); }));
+}
+
 TEST_F(EditorWindowTest, NoWindowWithoutAParentWindowOrADisplay) {
+    EXPECT_EQ(call(effEditOpen), 0);
     const xcb_pixmap_t pixmap = display.createPixmap();
     EXPECT_EQ(call(effEditOpen, 0, 0, reinterpret_cast<void*>(std::uintptr_t{pixmap})), 0);
     EXPECT_EQ(call(effEditOpen, 0, 0, reinterpret_cast<void*>(std::uintptr_t{0x1ffffff0})), 0);

@@ -239,6 +239,34 @@ TEST(EffectProgramTest, EditsStayWithTheirProgram) {
     EXPECT_EQ(effect->getParameter(9), 0.125f);
 }
 
+// A host's program change reaches it as one display update once the values
+// are in place, never as automation, and never from the audio thread.
+TEST(EffectProgramTest, ProgramChangeAsksTheHostForADisplayUpdateOffTheAudioThread) {
+    static std::vector<std::pair<VstInt32, std::thread::id>> requests; // updates, automates
+    static float seen = 0.0f;
+    Effect effect([](AEffect* e, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) -> VstIntPtr {
+        if (opcode == audioMasterUpdateDisplay) seen = e->getParameter(e, 9);
+        if (opcode == audioMasterUpdateDisplay || opcode == audioMasterAutomate)
+            requests.emplace_back(opcode, std::this_thread::get_id());
+        return 0;
+    });
+    const std::pair update(VstInt32{audioMasterUpdateDisplay}, std::this_thread::get_id());
+    effect.dispatcher(effSetProgram, 0, 5, nullptr, 0.0f);
+    EXPECT_EQ(requests, std::vector{update});
+    EXPECT_EQ(seen, 0.785f);
+    std::thread([&] {
+        std::vector<float> in(64), out(64);
+        float* channels[2] = {in.data(), out.data()};
+        effect.processReplacing(channels, channels, 64);
+        effect.dispatcher(effSetProgram, 0, 7, nullptr, 0.0f);
+        effect.dispatcher(effEditIdle, 0, 0, nullptr, 0.0f); // still the audio thread
+    }).join();
+    EXPECT_EQ(requests.size(), 1u);
+    effect.dispatcher(effEditIdle, 0, 0, nullptr, 0.0f);
+    effect.dispatcher(effEditIdle, 0, 0, nullptr, 0.0f);
+    EXPECT_EQ(requests, std::vector({update, update}));
+}
+
 TEST(EffectProgramTest, RenamingKeepsTwentyFourCharactersAndTheValues) {
     auto effect = makeEffect();
     std::string name = "abcdefghijklmnopqrstuvwxyz0123";

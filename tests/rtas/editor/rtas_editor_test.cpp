@@ -42,7 +42,7 @@ protected:
     // The editor opened off-screen behind the host's view.
     CPlugInView& openView() {
         view.reset(process->CreateCPlugInView());
-        EXPECT_TRUE(process->editor().open(nullptr));
+        EXPECT_TRUE(process->editor().openOffscreen());
         return *view;
     }
     cairo_surface_t* surface() { return process->editor().getFrame()->getSurface(); }

@@ -80,7 +80,7 @@ TEST_F(RtasWindowTest, APortOpensTheEditorOnceAndDrawsItInFullNoPortClosesIt) {
     // The same editor drawn off-screen is what the window must show.
     std::unique_ptr<AudioEffect> twin(createEffectInstance(nullptr));
     auto* twinEditor = static_cast<EffectEditor*>(twin->getEditor());
-    ASSERT_TRUE(twinEditor->open(nullptr));
+    ASSERT_TRUE(twinEditor->openOffscreen());
     cairo_surface_t* picture = twinEditor->getFrame()->getSurface();
     cairo_surface_flush(picture);
     const unsigned char* data = cairo_image_surface_get_data(picture);
