@@ -110,7 +110,8 @@ void CFrame::update() {
     if (!surface) return;
     RegionHolder area{pending};
     pending = cairo_region_create();
-    if (CView::isDirty()) addRect(area.region, size, size);
+    // The frame's own mark only says "look": its views' marks, the areas
+    // invalidated and views added or removed say what to draw.
     for (CView* view : views)
         collectDirty(view, area.region, size);
     dirty = false;

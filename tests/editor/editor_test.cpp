@@ -340,6 +340,12 @@ TEST_F(EditorTest, MovingMetersRedrawThemselvesAloneAndTheWheelTurnsAKnobAsOneEd
                                         {audioMasterAutomate, 9, 0.6f},
                                         {audioMasterEndEdit, 9, 0.f}};
     EXPECT_EQ(calls, edit);
+    // The edit redraws the knob alone, though the editor marks the frame too.
+    const auto beforeEdit = frame()->getPixelsDrawn();
+    frame()->update();
+    const CRect knob = control(12)->getViewSize();
+    EXPECT_EQ(frame()->getPixelsDrawn() - beforeEdit,
+              static_cast<std::uint64_t>(knob.width() * knob.height()));
 }
 
 TEST_F(EditorTest, ParameterChangesOfOtherThreadsWaitForIdleAndBadIndicesChangeNothing) {
