@@ -41,9 +41,3 @@ TEST(RtasWindowTest, APortOpensTheEditorOnceAndNoPortClosesIt) {
     process.DoTokenIdle();
     process.SetViewPort(nullptr);
 }
-
-// cairo's text drawing loads fontconfig's configuration once per process and
-// keeps it for the process's life: not a leak of ours.
-extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
