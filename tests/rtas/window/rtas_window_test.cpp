@@ -1,10 +1,11 @@
-// The RTAS process with the plug-in's real editor in a real X11 window, as the
-// host gives and takes the window through its port, and a click whose button
-// is held through XTest: the editor follows the live pointer until release.
-// Runs under its own virtual X server.
-#include "gui/x11/test_display.h"
+// The RTAS plug-in's real editor in a real X11 window, as the host gives and
+// takes the window through its port: the process linked in, drawn in full and
+// clicked with the button held through XTest (the editor follows the live
+// pointer until release), and tarvex-rtas loaded as the host loads it. Runs
+// under its own virtual X server.
 #include "rtas/editor/editor_process.h"
 #include "rtas/rtas_host.h"
+#include "tests/support/x11/test_display.h"
 
 #include "editor/effect_editor.h"
 #include "platform/rtas/views.h"
@@ -33,11 +34,6 @@ struct CountingHost : RecordingHost {
     std::atomic<int> changes{0};
 };
 
-TestDisplay& sharedDisplay() {
-    static TestDisplay connection;
-    return connection;
-}
-
 class RtasWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -60,7 +56,7 @@ protected:
         if (parent != 0) display.destroyWindow(parent);
     }
 
-    TestDisplay& display = sharedDisplay();
+    TestDisplay& display = sharedTestDisplay();
     CountingHost host;
     OpaqueBundle bundle;
     std::unique_ptr<CProcessGroup> group;
@@ -148,6 +144,37 @@ TEST_F(RtasWindowTest, AClickFollowsTheLivePointerUntilTheButtonIsLetGo) {
     EXPECT_EQ(host.gestures[1].kind, 'v');
     EXPECT_EQ(host.gestures[2].kind, 'v');
     EXPECT_EQ(host.gestures.back(), (Gesture{'r', 4, 0}));
+}
+
+// tarvex-rtas as the host loads it: a port on a window of the process's view
+// size opens the editor, no port closes it, again and again; a port on a
+// window that is gone opens nothing and crashes nothing.
+TEST(RtasModuleWindowTest, APortOpensTheEditorOnceAndNoPortClosesIt) {
+    TestDisplay& display = sharedTestDisplay();
+    ASSERT_TRUE(display.connected()) << "no X server";
+    LoadedRtas loaded;
+    CEffectProcessRTAS& module = loaded.createProcess(1);
+    Rect rect{};
+    module.GetViewRect(&rect);
+    std::unique_ptr<CPlugInView> moduleView(module.CreateCPlugInView());
+    ASSERT_NE(moduleView, nullptr);
+    const xcb_window_t host = display.createWindow(0, 0, rect.right, rect.bottom);
+    OpaqueGrafPort hostPort{host};
+
+    for (int round = 0; round < 2; ++round) {
+        module.SetViewPort(&hostPort);
+        for (int i = 0; i < 5; ++i)
+            module.DoTokenIdle();
+        display.sync();
+        EXPECT_EQ(display.children(host).size(), 1u) << round;
+        module.SetViewPort(nullptr);
+        display.sync();
+        EXPECT_TRUE(display.children(host).empty()) << round;
+    }
+    display.destroyWindow(host);
+    module.SetViewPort(&hostPort);
+    module.DoTokenIdle();
+    module.SetViewPort(nullptr);
 }
 
 } // namespace
