@@ -34,14 +34,10 @@ struct CountingHost : RecordingHost {
     std::atomic<int> changes{0};
 };
 
-class RtasWindowTest : public ::testing::Test {
+class RtasWindowTest : public ::testing::Test, protected BoundHost<CountingHost> {
 protected:
     void SetUp() override {
         ASSERT_TRUE(display.connected()) << "no X server";
-        bundle.host = &host;
-        SetOurBundleRef(&bundle);
-        group.reset(CProcessGroup::CreateProcessGroup());
-        group->Initialize();
         process = std::make_unique<EditorProcess>();
         view.reset(process->CreateCPlugInView());
         parent = display.createWindow(0, 0, 701, 336);
@@ -51,15 +47,10 @@ protected:
         if (process) process->SetViewPort(nullptr);
         view.reset();
         process.reset();
-        group.reset();
-        SetOurBundleRef(nullptr);
         if (parent != 0) display.destroyWindow(parent);
     }
 
     TestDisplay& display = sharedTestDisplay();
-    CountingHost host;
-    OpaqueBundle bundle;
-    std::unique_ptr<CProcessGroup> group;
     std::unique_ptr<EditorProcess> process;
     std::unique_ptr<CPlugInView> view;
     xcb_window_t parent = 0;
