@@ -9,18 +9,16 @@
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/tools/editor_pictures build/tarvex.so docs
 // Writes OUTPUT_DIR/editor.png, editor-about.png and editor-tuner.png. The
 // clicks are real pointer events sent through the XTest extension.
+#include "tests/support/x11/test_display.h"
 #include "vst/aeffect.h"
 
 #include <cairo.h>
 #include <dlfcn.h>
-#include <xcb/xcb.h>
-#include <xcb/xtest.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -32,60 +30,23 @@ VstIntPtr host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
     return opcode == audioMasterVersion ? 2400 : 0;
 }
 
-struct Display {
-    xcb_connection_t* connection = nullptr;
-    xcb_screen_t* screen = nullptr;
-
-    void sync() {
-        std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
-    }
-    void click(xcb_window_t window, int x, int y) {
-        auto* at = xcb_translate_coordinates_reply(
-            connection,
-            xcb_translate_coordinates(connection, window, screen->root,
-                                      static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)),
-            nullptr);
-        if (at == nullptr) return;
-        xcb_test_fake_input(connection, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, screen->root,
-                            at->dst_x, at->dst_y, 0);
-        xcb_test_fake_input(connection, XCB_BUTTON_PRESS, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-        xcb_test_fake_input(connection, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-        std::free(at);
-        sync();
-    }
-    // The window's pixels (its children included) as a PNG file.
-    bool save(xcb_window_t window, int width, int height, const std::string& path) {
-        auto* image =
-            xcb_get_image_reply(connection,
-                                xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0,
-                                              static_cast<std::uint16_t>(width),
-                                              static_cast<std::uint16_t>(height), ~0u),
-                                nullptr);
-        if (image == nullptr) return false;
-        bool saved = false;
-        if (image->depth == 24 || image->depth == 32) {
-            cairo_surface_t* surface =
-                cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
-            const int stride = cairo_image_surface_get_stride(surface);
-            const int length = xcb_get_image_data_length(image);
-            const std::uint8_t* data = xcb_get_image_data(image);
-            cairo_surface_flush(surface);
-            unsigned char* out = cairo_image_surface_get_data(surface);
-            const int rowBytes = length / height;
-            for (int y = 0; y < height; ++y)
-                for (int x = 0; x < width; ++x) {
-                    std::uint32_t pixel = 0;
-                    std::memcpy(&pixel, data + y * rowBytes + x * 4, 4);
-                    std::memcpy(out + y * stride + x * 4, &pixel, 4);
-                }
-            cairo_surface_mark_dirty(surface);
-            saved = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
-            cairo_surface_destroy(surface);
-        }
-        std::free(image);
-        return saved;
-    }
-};
+// The window's pixels (its children included) as a PNG file.
+bool savePng(TestDisplay& display, xcb_window_t window, int width, int height,
+             const std::string& path) {
+    const std::vector<std::uint32_t> pixels = display.image(window, 0, 0, width, height);
+    if (pixels.empty()) return false;
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    const int stride = cairo_image_surface_get_stride(surface);
+    cairo_surface_flush(surface);
+    unsigned char* out = cairo_image_surface_get_data(surface);
+    for (int y = 0; y < height; ++y)
+        std::memcpy(out + y * stride, pixels.data() + y * width,
+                    static_cast<std::size_t>(width) * 4);
+    cairo_surface_mark_dirty(surface);
+    const bool saved = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(surface);
+    return saved;
+}
 
 } // namespace
 
@@ -95,13 +56,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string directory = argv[2];
-    Display display;
-    display.connection = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(display.connection)) {
+    TestDisplay display;
+    if (!display.connected()) {
         std::fprintf(stderr, "no X server (run under xvfb-run)\n");
         return 2;
     }
-    display.screen = xcb_setup_roots_iterator(xcb_get_setup(display.connection)).data;
 
     void* module = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
     if (module == nullptr) {
@@ -128,14 +87,7 @@ int main(int argc, char** argv) {
     const int width = rect->right - rect->left;
     const int height = rect->bottom - rect->top;
 
-    const xcb_window_t parent = xcb_generate_id(display.connection);
-    const std::uint32_t background[] = {display.screen->black_pixel};
-    xcb_create_window(display.connection, XCB_COPY_FROM_PARENT, parent, display.screen->root, 0, 0,
-                      static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, display.screen->root_visual, XCB_CW_BACK_PIXEL,
-                      background);
-    xcb_map_window(display.connection, parent);
-    display.sync();
+    const xcb_window_t parent = display.createWindow(0, 0, width, height);
     if (call(effEditOpen, 0, 0, reinterpret_cast<void*>(std::uintptr_t{parent})) != 1) {
         std::fprintf(stderr, "the editor did not open\n");
         return 2;
@@ -150,7 +102,7 @@ int main(int argc, char** argv) {
     int failures = 0;
     auto save = [&](const char* name) {
         const std::string path = directory + "/" + name;
-        if (!display.save(parent, width, height, path)) {
+        if (!savePng(display, parent, width, height, path)) {
             std::fprintf(stderr, "could not write %s\n", path.c_str());
             ++failures;
         } else {
@@ -187,6 +139,5 @@ int main(int argc, char** argv) {
     call(effEditClose);
     call(effMainsChanged, 0, 0);
     call(effClose);
-    xcb_disconnect(display.connection);
     return failures == 0 ? 0 : 2;
 }

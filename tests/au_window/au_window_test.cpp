@@ -4,7 +4,7 @@
 // as parameter events, and releasing the view closes it. Runs under its own
 // virtual X server.
 #include "au/au_host.h"
-#include "gui/x11/test_display.h"
+#include "tests/support/x11/test_display.h"
 
 #include "vst/aeffeditor.h"
 #include "vst/audioeffect.h"
@@ -20,26 +20,21 @@
 namespace au_host {
 namespace {
 
-// One connection for the whole program: a virtual X server resets whenever
-// its last client leaves.
-TestDisplay& sharedDisplay() {
-    static TestDisplay connection;
-    return connection;
-}
-
 // The host gives every view a top-level window; on destruction it notes
 // whether the editor was still open in it.
 struct HostWindows {
     HostWindows() {
-        NSView::WindowProvider provider{
-            [](void*) -> std::uintptr_t { return sharedDisplay().createWindow(0, 0, 800, 400); },
-            [](void* self, std::uintptr_t window) {
-                auto& w = *static_cast<HostWindows*>(self);
-                w.editorOpenAtDestroy = w.editorOpen();
-                sharedDisplay().destroyWindow(static_cast<xcb_window_t>(window));
-                ++w.destroyed;
-            },
-            this};
+        NSView::WindowProvider provider{[](void*) -> std::uintptr_t {
+                                            return sharedTestDisplay().createWindow(0, 0, 800, 400);
+                                        },
+                                        [](void* self, std::uintptr_t window) {
+                                            auto& w = *static_cast<HostWindows*>(self);
+                                            w.editorOpenAtDestroy = w.editorOpen();
+                                            sharedTestDisplay().destroyWindow(
+                                                static_cast<xcb_window_t>(window));
+                                            ++w.destroyed;
+                                        },
+                                        this};
         NSView::setWindowProvider(&provider);
     }
     ~HostWindows() { NSView::setWindowProvider(nullptr); }
@@ -79,14 +74,10 @@ protected:
         return pumpUntil([] { NSRunLoop::currentRunLoop().runForSeconds(1.0 / 60.0); }, done);
     }
     std::vector<std::uint32_t> pixels(int left, int top, int right, int bottom) {
-        std::vector<std::uint32_t> out;
-        for (int y = top; y < bottom; y += 2)
-            for (int x = left; x < right; x += 2)
-                out.push_back(display.pixel(window(), x, y));
-        return out;
+        return display.samples(window(), left, top, right, bottom);
     }
 
-    TestDisplay& display = sharedDisplay();
+    TestDisplay& display = sharedTestDisplay();
     HostWindows windows;
     Unit unit;
     NSObject* factoryObject = nullptr;
@@ -157,9 +148,3 @@ TEST_F(AUWindowTest, AClickInTheEditorReachesTheHostAsOneGesture) {
 
 } // namespace
 } // namespace au_host
-
-// cairo's text drawing loads fontconfig's configuration once per process and
-// keeps it to the end; LeakSanitizer would report that as a leak.
-extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}

@@ -2,6 +2,7 @@
 // rules, the off state and the scratch-array overloads.
 #include "dsp/crossover_lr4.h"
 #include "support/allocation_counter.h"
+#include "support/real_time.h"
 #include "support/signals.h"
 
 #include <gtest/gtest.h>
@@ -187,13 +188,16 @@ TEST(CrossoverLR4, ScratchOverloadsMatchTheEngineFormAndGrowWithoutShrinking) {
 
 TEST(CrossoverLR4, NothingIsAllocatedOnceWarmedUpAtTheLargestBlock) {
     CrossoverLR4 crossover;
-    std::vector<double> in(2048, 0.1), low(2048), high(2048);
-    crossover.process(in.data(), low.data(), high.data(), 2048);
-    AllocationScope scope;
-    crossover.SetParameter(1, 300.0);
-    for (int n : {2048, 17, 512, 1, 0})
-        crossover.process(in.data(), low.data(), high.data(), n);
-    crossover.SetParameter(0, 0.0);
-    crossover.process(in.data(), low.data(), high.data(), 2048);
-    EXPECT_EQ(scope.count(), 0u);
+    std::vector<double> low(2048), high(2048);
+    const Process split = [&](double* in, int n) {
+        crossover.process(in, low.data(), high.data(), n);
+    };
+    EXPECT_EQ(allocationsAfterWarmUp(
+                  split,
+                  [&] {
+                      crossover.SetParameter(1, 300.0);
+                      split(low.data(), 0);
+                  },
+                  [&] { crossover.SetParameter(0, 0.0); }),
+              0u);
 }

@@ -1,6 +1,7 @@
 // Filter: measured responses of every type, cross-fade timing, setter rules.
 #include "dsp/filter.h"
 #include "support/allocation_counter.h"
+#include "support/real_time.h"
 #include "support/signals.h"
 
 #include <gtest/gtest.h>
@@ -403,15 +404,10 @@ TEST(FilterProcessing, SwitchingOffFadesToTheDrySignalIn20Milliseconds) {
 
 TEST(FilterProcessing, NothingIsAllocatedOnceWarmedUpAtTheLargestBlock) {
     Filter filter;
-    std::vector<double> x(2048, 0.1);
-    filter.process(x.data(), 2048);
-    AllocationScope scope;
-    filter.SetParameter(2, 300.0);
-    for (int n : {2048, 17, 512, 1})
-        filter.process(x.data(), n);
-    filter.SetParameter(0, 0.0);
-    filter.process(x.data(), 2048);
-    EXPECT_EQ(scope.count(), 0u);
+    EXPECT_EQ(allocationsAfterWarmUp([&](double* x, int n) { filter.process(x, n); },
+                                     [&] { filter.SetParameter(2, 300.0); },
+                                     [&] { filter.SetParameter(0, 0.0); }),
+              0u);
 }
 
 TEST(FilterChain, EqualsProcessingTheFiltersOneAfterAnother) {

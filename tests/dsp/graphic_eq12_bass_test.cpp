@@ -2,6 +2,7 @@
 // setter rules, the off state and the two chains.
 #include "dsp/graphic_eq12_bass.h"
 #include "support/allocation_counter.h"
+#include "support/real_time.h"
 #include "support/signals.h"
 
 #include <gtest/gtest.h>
@@ -152,13 +153,8 @@ TEST(GraphicEQ12Bass, StereoRunsTheRightChainLikeTheLeft) {
 
 TEST(GraphicEQ12Bass, NothingIsAllocatedOnceWarmedUpAtTheLargestBlock) {
     GraphicEQ12Bass eq;
-    std::vector<double> x(2048, 0.1);
-    eq.process(x.data(), 2048);
-    AllocationScope scope;
-    eq.SetParameter(3, 5.0);
-    for (int n : {2048, 17, 512, 1})
-        eq.process(x.data(), n);
-    eq.SetParameter(0, 0.0);
-    eq.process(x.data(), 2048);
-    EXPECT_EQ(scope.count(), 0u);
+    EXPECT_EQ(allocationsAfterWarmUp([&](double* x, int n) { eq.process(x, n); },
+                                     [&] { eq.SetParameter(3, 5.0); },
+                                     [&] { eq.SetParameter(0, 0.0); }),
+              0u);
 }

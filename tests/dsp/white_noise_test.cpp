@@ -1,6 +1,7 @@
 // WhiteNoise: the seeded sequence, levels, the off state and allocation.
 #include "dsp/white_noise.h"
 #include "support/allocation_counter.h"
+#include "support/real_time.h"
 #include "support/signals.h"
 
 #include <gtest/gtest.h>
@@ -130,12 +131,7 @@ TEST(WhiteNoise, EverySampleIsTheExtendedPrecisionSumRoundedOnceToDouble) {
 
 TEST(WhiteNoise, NothingIsAllocatedOnceWarmedUpAtTheLargestBlock) {
     WhiteNoise noiseBlock;
-    std::vector<double> x(2048, 0.0);
-    noiseBlock.process(x.data(), 2048);
-    AllocationScope scope;
-    for (int n : {2048, 17, 512, 1})
-        noiseBlock.process(x.data(), n);
-    noiseBlock.SetParameter(0, 0.0);
-    noiseBlock.process(x.data(), 2048);
-    EXPECT_EQ(scope.count(), 0u);
+    EXPECT_EQ(allocationsAfterWarmUp([&](double* x, int n) { noiseBlock.process(x, n); }, {},
+                                     [&] { noiseBlock.SetParameter(0, 0.0); }),
+              0u);
 }

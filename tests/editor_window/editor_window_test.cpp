@@ -2,7 +2,7 @@
 // drives it: effEditOpen with the host's parent window, effEditIdle, real
 // pointer clicks and drags through XTest, effEditClose. Runs under its own
 // virtual X server.
-#include "gui/x11/test_display.h"
+#include "tests/support/x11/test_display.h"
 #include "vst/aeffect.h"
 
 #include <gtest/gtest.h>
@@ -33,13 +33,6 @@ VstIntPtr host(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, floa
         opcode == audioMasterEndEdit)
         calls.push_back({opcode, index, opt});
     return 0;
-}
-
-// One connection for the whole program: a virtual X server resets, and
-// refuses connections meanwhile, whenever its last client leaves.
-TestDisplay& sharedDisplay() {
-    static TestDisplay connection;
-    return connection;
 }
 
 class EditorWindowTest : public ::testing::Test {
@@ -85,11 +78,7 @@ protected:
     }
     // The pixels of a rectangle of the window, as the server shows them.
     std::vector<std::uint32_t> pixels(int left, int top, int right, int bottom) {
-        std::vector<std::uint32_t> out;
-        for (int y = top; y < bottom; y += 2)
-            for (int x = left; x < right; x += 2)
-                out.push_back(display.pixel(parent, x, y));
-        return out;
+        return display.samples(parent, left, top, right, bottom);
     }
     void drag(int x, int y, int toX, int toY) {
         display.movePointer(parent, x, y);
@@ -101,7 +90,7 @@ protected:
     }
     void click(int x, int y) { drag(x, y, x, y); }
 
-    TestDisplay& display = sharedDisplay();
+    TestDisplay& display = sharedTestDisplay();
     void* module = nullptr;
     AEffect* effect = nullptr;
     xcb_window_t parent = 0;
@@ -233,9 +222,3 @@ TEST_F(EditorWindowTest, NoWindowWithoutAParentWindowOrADisplay) {
 }
 
 } // namespace
-
-// cairo's text drawing loads fontconfig's configuration once per process and
-// keeps it to the end; LeakSanitizer would report that as a leak.
-extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}

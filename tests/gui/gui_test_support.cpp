@@ -81,9 +81,3 @@ CColor pixelAt(CFrame* frame, CCoord x, CCoord y) {
 }
 
 } // namespace guitest
-
-// cairo's text drawing loads fontconfig's configuration once per process and
-// keeps it to the end; LeakSanitizer would report that as a leak.
-extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}

@@ -10,8 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 using namespace rtas_test;
 
@@ -96,23 +98,51 @@ TEST(RtasEntryTest, FailingGroupFactoryAnswersTheHostsCodes) {
 TEST(RtasEntryTest, DescribesOneProductAsAMonoAndAStereoType) {
     LoadedRtas loaded;
     const CEffectGroup& group = loaded.group();
+    // The codes saved sessions find the plug-in and its types by.
     EXPECT_EQ(group.GetManufacturerID(), MakeOSType("Qvld"));
-    EXPECT_EQ(group.GetPlugInNames(), "Quorvalinde Tarvex\nQV Tarvex\nQV2");
     ASSERT_EQ(group.GetNumTypes(), 2u);
     const CEffectType& mono = *group.GetType(0);
     const CEffectType& stereo = *group.GetType(1);
     EXPECT_EQ(mono.GetTypeID(), MakeOSType("uiRT"));
     EXPECT_EQ(stereo.GetTypeID(), MakeOSType("rtst"));
-    EXPECT_EQ(mono.GetStemFormat(1), 0);
-    EXPECT_EQ(stereo.GetStemFormat(1), 1);
     EXPECT_EQ(mono.GetProductID(), MakeOSType("trvx"));
+
+    // Hosts show the longest name that fits: every list runs from the
+    // longest name down, and the product's longest names agree.
+    for (const std::string& list :
+         {group.GetManufacturerNames(), group.GetPlugInNames(), mono.GetTypeNames()}) {
+        SCOPED_TRACE(list);
+        std::vector<std::string> names;
+        for (std::size_t at = 0; at < list.size();) {
+            const std::size_t end = std::min(list.find('\n', at), list.size());
+            names.push_back(list.substr(at, end - at));
+            at = end + 1;
+        }
+        ASSERT_GE(names.size(), 2u);
+        for (std::size_t k = 0; k < names.size(); ++k) {
+            EXPECT_FALSE(names[k].empty());
+            if (k > 0) {
+                EXPECT_LT(names[k].size(), names[k - 1].size());
+            }
+        }
+    }
+    EXPECT_EQ(group.GetPlugInNames().substr(0, group.GetPlugInNames().find('\n')),
+              mono.GetTypeNames().substr(0, mono.GetTypeNames().find('\n')));
+
+    // One product: the stereo type is the mono one but for its type ID and
+    // channels.
+    EXPECT_NE(mono.GetTypeID(), stereo.GetTypeID());
     for (const CEffectType* type : {&mono, &stereo}) {
         EXPECT_EQ(type->GetProductID(), mono.GetProductID());
         EXPECT_EQ(type->GetRelationID(), mono.GetProductID());
-        EXPECT_EQ(type->GetTypeNames(), "Quorvalinde Tarvex\nQuorvalindeTrvx\nQvlndTrvx\nQvld");
-        EXPECT_EQ(type->GetGestalts(), (std::vector<long>{8, 48}));
+        EXPECT_EQ(type->GetTypeNames(), mono.GetTypeNames());
+        EXPECT_EQ(type->GetCategory(), mono.GetCategory());
+        EXPECT_EQ(type->GetSampleRateSupport(), mono.GetSampleRateSupport());
+        EXPECT_EQ(type->GetGestalts(), mono.GetGestalts());
+        EXPECT_FALSE(type->GetGestalts().empty());
         EXPECT_NE(type->GetCreator(), nullptr);
     }
+    EXPECT_NE(mono.GetStemFormat(1), stereo.GetStemFormat(1));
     // Each type's processes have its channels.
     EXPECT_EQ(loaded.createProcess(0).GetNumOutputs(), 1);
     EXPECT_EQ(loaded.createProcess(1).GetNumOutputs(), 2);
@@ -218,18 +248,37 @@ TEST(RtasRenderTest, ZeroFramesAndMissingBuffersChangeNothing) {
     EXPECT_EQ(buffer, std::vector<float>(64, 0.5f));
 }
 
-TEST(RtasRenderTest, MetersReadZeroWithoutClip) {
-    LoadedRtas loaded;
+TEST(RtasRenderTest, MetersReadZeroWithoutClipWhateverWasPlayedAndChangeNothing) {
+    // Silence, quiet and overloaded noise, and bypassed blocks: the poll
+    // answers for the process's own channels only, with either array missing,
+    // and what the process plays next is the same as without polls.
     for (std::size_t type : {0u, 1u}) {
-        CEffectProcessRTAS& process = loaded.createProcess(type);
-        render(process, noiseInput(static_cast<std::size_t>(process.GetNumOutputs()), 512, 5));
-        long meters[3] = {9, 9, 9};
-        bool clipped[3] = {true, true, true};
-        process.GetMetersFromDSPorRTAS(meters, clipped);
-        for (long c = 0; c < 3; ++c) {
-            const bool channel = c < process.GetNumOutputs();
-            EXPECT_EQ(meters[c], channel ? 0 : 9);
-            EXPECT_EQ(clipped[c], !channel);
+        SCOPED_TRACE(type);
+        LoadedRtas loaded;
+        CEffectProcessRTAS& polled = loaded.createProcess(type);
+        CEffectProcessRTAS& quiet = loaded.createProcess(type);
+        const auto channels = static_cast<std::size_t>(polled.GetNumOutputs());
+        for (int block = 0; block < 8; ++block) {
+            SCOPED_TRACE(block);
+            auto input = noiseInput(channels, 256, static_cast<unsigned>(20 + block));
+            constexpr float kGains[] = {0.0f, 0.5f, 2.0f, 4.0f};
+            for (auto& channel : input)
+                for (float& s : channel)
+                    s *= kGains[block % 4];
+            const long bypass = block >= 6 ? 1 : 0;
+            polled.SetControlValue(kBypassControl, bypass);
+            quiet.SetControlValue(kBypassControl, bypass);
+            EXPECT_EQ(render(polled, input), render(quiet, input));
+
+            long meters[3] = {9, 9, 9};
+            bool clipped[3] = {true, true, true};
+            polled.GetMetersFromDSPorRTAS(meters, clipped);
+            for (std::size_t c = 0; c < 3; ++c) {
+                EXPECT_EQ(meters[c], c < channels ? 0 : 9) << c;
+                EXPECT_EQ(clipped[c], c >= channels) << c;
+            }
+            polled.GetMetersFromDSPorRTAS(nullptr, clipped);
+            polled.GetMetersFromDSPorRTAS(meters, nullptr);
         }
     }
 }

@@ -33,25 +33,6 @@ public:
     Effect& effect() { return *static_cast<Effect*>(mEffect); }
 };
 
-// Binds a recording host to the library linked into this program, with the
-// plug-in's group initialised.
-class BoundHost {
-public:
-    BoundHost() {
-        bundle.host = &host;
-        SetOurBundleRef(&bundle);
-        group.reset(CProcessGroup::CreateProcessGroup());
-        group->Initialize();
-    }
-    ~BoundHost() {
-        group.reset();
-        SetOurBundleRef(nullptr);
-    }
-    RecordingHost host;
-    OpaqueBundle bundle;
-    std::unique_ptr<CProcessGroup> group;
-};
-
 // What an editor was asked to do, in order.
 struct EditorLog {
     std::vector<std::string> calls;
@@ -88,7 +69,7 @@ private:
 } // namespace
 
 TEST(RtasProcessTest, ControlsDriveTheParameterOneBelowAndBypassNone) {
-    BoundHost bound;
+    BoundHost<> bound;
     ProbedProcess process;
     Effect& effect = process.effect();
     ASSERT_EQ(process.SetControlValue(1, controlValueFor(process, 1, 1.0)), noErr);
@@ -109,7 +90,7 @@ TEST(RtasProcessTest, ControlsDriveTheParameterOneBelowAndBypassNone) {
 }
 
 TEST(RtasProcessTest, EditorAutomationArrivesAsTouchValueReleaseOfTheNextControl) {
-    BoundHost bound;
+    BoundHost<> bound;
     ProbedProcess process;
     Effect& effect = process.effect();
     // What the editor does when a knob of parameter 52 is dragged to the top.
@@ -140,7 +121,7 @@ TEST(RtasProcessTest, EditorAutomationArrivesAsTouchValueReleaseOfTheNextControl
 }
 
 TEST(RtasProcessTest, RenderingAllocatesNothingAfterTheFirstBlock) {
-    BoundHost bound;
+    BoundHost<> bound;
     ProbedProcess process;
     std::vector<float> left(512, 0.1f), right(512, -0.1f), outLeft(512), outRight(512);
     float* in[2] = {left.data(), right.data()};
@@ -172,7 +153,7 @@ TEST(RtasEffectBuildTest, StartsWithOneSampleBuffersAndLeavesBypassToTheHost) {
 }
 
 TEST(RtasViewTest, TheCustomUiOpensDrawsAndClicksTheEditor) {
-    BoundHost bound;
+    BoundHost<> bound;
     bound.bundle.resourceFile = 42;
     EditorLog log;
     {

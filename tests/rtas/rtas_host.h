@@ -9,6 +9,7 @@
 #include "platform/rtas/process_group.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,28 @@ public:
 
     std::vector<Gesture> gestures;
     bool viewsAllowed = true;
+};
+
+// A host bound to the plug-in library linked into the program, with the
+// plug-in's group made and initialised; unbound again at the end.
+template <typename Host = RecordingHost> class BoundHost {
+public:
+    BoundHost() {
+        bundle.host = &host;
+        SetOurBundleRef(&bundle);
+        group.reset(CProcessGroup::CreateProcessGroup());
+        group->Initialize();
+    }
+    ~BoundHost() {
+        group.reset();
+        SetOurBundleRef(nullptr);
+    }
+    BoundHost(const BoundHost&) = delete;
+    BoundHost& operator=(const BoundHost&) = delete;
+
+    Host host;
+    OpaqueBundle bundle;
+    std::unique_ptr<CProcessGroup> group;
 };
 
 // A module's entries. The module stays loaded for the whole test program.

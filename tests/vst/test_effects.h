@@ -197,6 +197,20 @@ private:
     }
 };
 
+// A pointer-wide value whose low 32 bits are zero.
+constexpr VstIntPtr kHigh = VstIntPtr{1} << (sizeof(VstIntPtr) * 8 - 2);
+
+// The calls `opcode` makes when its value is kHigh, 0 and -1 in turn: a
+// switch that tests the whole value is on for the first and the last.
+inline std::vector<std::string> switchCalls(SpyEffect& fx, VstInt32 opcode) {
+    std::vector<std::string> made;
+    for (VstIntPtr value : {kHigh, VstIntPtr{0}, VstIntPtr{-1}}) {
+        fx.dispatcher(opcode, 0, value, nullptr, 0.0f);
+        made.push_back(fx.last());
+    }
+    return made;
+}
+
 class SpyEditor : public AEffEditor {
 public:
     explicit SpyEditor(AudioEffect* owner, int* destroyed = nullptr)

@@ -2,7 +2,7 @@
 // never a picture half drawn. Runs under its own virtual X server.
 
 #include "gui/gui.h"
-#include "test_display.h"
+#include "tests/support/x11/test_display.h"
 
 #include <gtest/gtest.h>
 
@@ -79,8 +79,9 @@ TEST(X11DrawingTest, AnotherClientNeverReadsAPictureHalfDrawnWhileMetersAndKnobs
     }
     frame.addView(page);
     const xcb_window_t window = display.children(parent)[0];
-    ASSERT_TRUE(pumpUntil([&] { frame.idle(); },
-                          [&] { return display.image(window, kWidth, kHeight) == pictures[0]; }));
+    ASSERT_TRUE(
+        pumpUntil([&] { frame.idle(); },
+                  [&] { return display.image(window, 0, 0, kWidth, kHeight) == pictures[0]; }));
 
     // Every pixel read must be its view's old or new picture: never the
     // frame's black or the page's grey where a control stands.
@@ -90,7 +91,7 @@ TEST(X11DrawingTest, AnotherClientNeverReadsAPictureHalfDrawnWhileMetersAndKnobs
     std::thread reader([&] {
         TestDisplay own;
         for (int i = 0; i < kReadings; readings.store(++i)) {
-            const std::vector<std::uint32_t> seen = own.image(window, kWidth, kHeight);
+            const std::vector<std::uint32_t> seen = own.image(window, 0, 0, kWidth, kHeight);
             for (size_t p = 0; p < seen.size(); ++p) {
                 if (seen[p] != pictures[0][p] && seen[p] != pictures[1][p]) {
                     ++partial;

@@ -3,7 +3,7 @@
 
 #include "gui/gui.h"
 #include "gui/x11_mouse.h"
-#include "test_display.h"
+#include "tests/support/x11/test_display.h"
 
 #include <gtest/gtest.h>
 

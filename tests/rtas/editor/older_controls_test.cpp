@@ -181,9 +181,3 @@ TEST_F(OlderControlsTest, FrameHandsAPressToTheFrontViewUnderItInItsSpace) {
 }
 
 } // namespace
-
-// cairo's text drawing loads fontconfig's configuration once per process and
-// keeps it to the end; LeakSanitizer would report that as a leak.
-extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}

@@ -24,20 +24,9 @@ using namespace rtas_test;
 
 namespace {
 
-class RtasEditorTest : public ::testing::Test {
+class RtasEditorTest : public ::testing::Test, protected BoundHost<> {
 protected:
-    RtasEditorTest() {
-        bundle.host = &host;
-        SetOurBundleRef(&bundle);
-        group.reset(CProcessGroup::CreateProcessGroup());
-        group->Initialize();
-        process = std::make_unique<EditorProcess>();
-    }
-    ~RtasEditorTest() override {
-        process.reset();
-        group.reset();
-        SetOurBundleRef(nullptr);
-    }
+    RtasEditorTest() { process = std::make_unique<EditorProcess>(); }
 
     // The editor opened off-screen behind the host's view.
     CPlugInView& openView() {
@@ -61,9 +50,6 @@ protected:
         return (pixel & 0xffffffu) == 0xff00ffu;
     }
 
-    RecordingHost host;
-    OpaqueBundle bundle;
-    std::unique_ptr<CProcessGroup> group;
     std::unique_ptr<EditorProcess> process;
     std::unique_ptr<CPlugInView> view;
 };

@@ -1,10 +1,11 @@
-// The RTAS process with the plug-in's real editor in a real X11 window, as the
-// host gives and takes the window through its port, and a click whose button
-// is held through XTest: the editor follows the live pointer until release.
-// Runs under its own virtual X server.
-#include "gui/x11/test_display.h"
+// The RTAS plug-in's real editor in a real X11 window, as the host gives and
+// takes the window through its port: the process linked in, drawn in full and
+// clicked with the button held through XTest (the editor follows the live
+// pointer until release), and tarvex-rtas loaded as the host loads it. Runs
+// under its own virtual X server.
 #include "rtas/editor/editor_process.h"
 #include "rtas/rtas_host.h"
+#include "tests/support/x11/test_display.h"
 
 #include "editor/effect_editor.h"
 #include "platform/rtas/views.h"
@@ -33,19 +34,10 @@ struct CountingHost : RecordingHost {
     std::atomic<int> changes{0};
 };
 
-TestDisplay& sharedDisplay() {
-    static TestDisplay connection;
-    return connection;
-}
-
-class RtasWindowTest : public ::testing::Test {
+class RtasWindowTest : public ::testing::Test, protected BoundHost<CountingHost> {
 protected:
     void SetUp() override {
         ASSERT_TRUE(display.connected()) << "no X server";
-        bundle.host = &host;
-        SetOurBundleRef(&bundle);
-        group.reset(CProcessGroup::CreateProcessGroup());
-        group->Initialize();
         process = std::make_unique<EditorProcess>();
         view.reset(process->CreateCPlugInView());
         parent = display.createWindow(0, 0, 701, 336);
@@ -55,15 +47,10 @@ protected:
         if (process) process->SetViewPort(nullptr);
         view.reset();
         process.reset();
-        group.reset();
-        SetOurBundleRef(nullptr);
         if (parent != 0) display.destroyWindow(parent);
     }
 
-    TestDisplay& display = sharedDisplay();
-    CountingHost host;
-    OpaqueBundle bundle;
-    std::unique_ptr<CProcessGroup> group;
+    TestDisplay& display = sharedTestDisplay();
     std::unique_ptr<EditorProcess> process;
     std::unique_ptr<CPlugInView> view;
     xcb_window_t parent = 0;
@@ -150,10 +137,35 @@ TEST_F(RtasWindowTest, AClickFollowsTheLivePointerUntilTheButtonIsLetGo) {
     EXPECT_EQ(host.gestures.back(), (Gesture{'r', 4, 0}));
 }
 
-} // namespace
+// tarvex-rtas as the host loads it: a port on a window of the process's view
+// size opens the editor, no port closes it, again and again; a port on a
+// window that is gone opens nothing and crashes nothing.
+TEST(RtasModuleWindowTest, APortOpensTheEditorOnceAndNoPortClosesIt) {
+    TestDisplay& display = sharedTestDisplay();
+    ASSERT_TRUE(display.connected()) << "no X server";
+    LoadedRtas loaded;
+    CEffectProcessRTAS& module = loaded.createProcess(1);
+    Rect rect{};
+    module.GetViewRect(&rect);
+    std::unique_ptr<CPlugInView> moduleView(module.CreateCPlugInView());
+    ASSERT_NE(moduleView, nullptr);
+    const xcb_window_t host = display.createWindow(0, 0, rect.right, rect.bottom);
+    OpaqueGrafPort hostPort{host};
 
-// cairo's text drawing loads fontconfig's configuration once per process and
-// keeps it to the end; LeakSanitizer would report that as a leak.
-extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
+    for (int round = 0; round < 2; ++round) {
+        module.SetViewPort(&hostPort);
+        for (int i = 0; i < 5; ++i)
+            module.DoTokenIdle();
+        display.sync();
+        EXPECT_EQ(display.children(host).size(), 1u) << round;
+        module.SetViewPort(nullptr);
+        display.sync();
+        EXPECT_TRUE(display.children(host).empty()) << round;
+    }
+    display.destroyWindow(host);
+    module.SetViewPort(&hostPort);
+    module.DoTokenIdle();
+    module.SetViewPort(nullptr);
 }
+
+} // namespace

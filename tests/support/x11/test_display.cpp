@@ -1,4 +1,4 @@
-#include "test_display.h"
+#include "tests/support/x11/test_display.h"
 
 #include <xcb/xtest.h>
 
@@ -104,6 +104,12 @@ void TestDisplay::button(int number, bool down) {
     sync();
 }
 
+void TestDisplay::click(xcb_window_t window, int x, int y) {
+    movePointer(window, x, y);
+    button(1, true);
+    button(1, false);
+}
+
 void TestDisplay::key(std::uint32_t keysym, bool down) {
     xcb_test_fake_input(connection, down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycode(keysym),
                         XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
@@ -137,31 +143,43 @@ std::uint8_t TestDisplay::keycode(std::uint32_t keysym) {
 }
 
 std::uint32_t TestDisplay::pixel(xcb_window_t window, int x, int y) {
-    Reply<xcb_get_image_reply_t> image(xcb_get_image_reply(
-        connection,
-        xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, static_cast<std::int16_t>(x),
-                      static_cast<std::int16_t>(y), 1, 1, ~0u),
-        nullptr));
-    if (!image || xcb_get_image_data_length(image.get()) < 4) return 0xffffffffu;
-    const std::uint8_t* data = xcb_get_image_data(image.get());
-    // 24-bit TrueColor in 32-bit little-endian pixels: blue, green, red.
-    return (std::uint32_t(data[2]) << 16) | (std::uint32_t(data[1]) << 8) | data[0];
+    const std::vector<std::uint32_t> one = image(window, x, y, 1, 1);
+    return one.empty() ? 0xffffffffu : one[0];
 }
 
-std::vector<std::uint32_t> TestDisplay::image(xcb_window_t window, int width, int height) {
-    Reply<xcb_get_image_reply_t> image(xcb_get_image_reply(
+std::vector<std::uint32_t> TestDisplay::image(xcb_window_t window, int x, int y, int width,
+                                              int height) {
+    if (width <= 0 || height <= 0) return {};
+    Reply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
         connection,
-        xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0,
-                      static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), ~0u),
+        xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, static_cast<std::int16_t>(x),
+                      static_cast<std::int16_t>(y), static_cast<std::uint16_t>(width),
+                      static_cast<std::uint16_t>(height), ~0u),
         nullptr));
-    const auto count = static_cast<size_t>(width) * static_cast<size_t>(height);
-    if (!image || static_cast<size_t>(xcb_get_image_data_length(image.get())) < count * 4)
-        return {};
-    const std::uint8_t* data = xcb_get_image_data(image.get());
-    std::vector<std::uint32_t> pixels(count);
-    for (size_t i = 0; i < count; ++i, data += 4)
-        pixels[i] = (std::uint32_t(data[2]) << 16) | (std::uint32_t(data[1]) << 8) | data[0];
-    return pixels;
+    if (!reply || (reply->depth != 24 && reply->depth != 32)) return {};
+    // TrueColor in 32-bit little-endian pixels (blue, green, red), rows padded
+    // to whole words.
+    const int rowBytes = xcb_get_image_data_length(reply.get()) / height;
+    if (rowBytes < width * 4) return {};
+    const std::uint8_t* data = xcb_get_image_data(reply.get());
+    std::vector<std::uint32_t> out;
+    out.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    for (int row = 0; row < height; ++row)
+        for (const std::uint8_t* p = data + row * rowBytes; p < data + row * rowBytes + width * 4;
+             p += 4)
+            out.push_back((std::uint32_t(p[2]) << 16) | (std::uint32_t(p[1]) << 8) | p[0]);
+    return out;
+}
+
+std::vector<std::uint32_t> TestDisplay::samples(xcb_window_t window, int left, int top, int right,
+                                                int bottom, int step) {
+    const std::vector<std::uint32_t> all = image(window, left, top, right - left, bottom - top);
+    std::vector<std::uint32_t> out;
+    if (all.empty()) return out;
+    for (int y = 0; y < bottom - top; y += step)
+        for (int x = 0; x < right - left; x += step)
+            out.push_back(all[static_cast<std::size_t>(y * (right - left) + x)]);
+    return out;
 }
 
 void TestDisplay::killClient(std::uint32_t resource) {
@@ -171,6 +189,11 @@ void TestDisplay::killClient(std::uint32_t resource) {
 
 void TestDisplay::sync() {
     std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+}
+
+TestDisplay& sharedTestDisplay() {
+    static TestDisplay connection;
+    return connection;
 }
 
 bool pumpUntil(const std::function<void()>& step, const std::function<bool()>& done) {

@@ -1,6 +1,6 @@
-// The test's own X client: it makes the parent window a host would give the
-// editor, moves and clicks the real pointer through the XTest extension and
-// reads back what the server shows.
+// The window tests' own X client (the picture tool uses it too): it makes the
+// parent window a host would give the editor, moves and clicks the real
+// pointer through the XTest extension and reads back what the server shows.
 #pragma once
 
 #include <xcb/xcb.h>
@@ -35,14 +35,21 @@ public:
     void movePointer(xcb_window_t window, int x, int y);
     void button(int number, bool down);
     void key(std::uint32_t keysym, bool down);
+    // Button 1 pressed and let go at (x, y) of `window`.
+    void click(xcb_window_t window, int x, int y);
     // Whether this client may grab the pointer (no other client holds it).
     bool pointerFree();
 
-    // The pixel at (x, y) of `window` as 0xRRGGBB.
+    // The pixel at (x, y) of `window` as 0xRRGGBB; 0xffffffff when it cannot
+    // be read.
     std::uint32_t pixel(xcb_window_t window, int x, int y);
-    // The top-left width x height pixels of `window` in one reading, row by
-    // row as 0xRRGGBB; empty when the server refused.
-    std::vector<std::uint32_t> image(xcb_window_t window, int width, int height);
+    // The pixels of a rectangle of `window` (its children included), row by
+    // row, as 0xRRGGBB; empty when they cannot be read.
+    std::vector<std::uint32_t> image(xcb_window_t window, int x, int y, int width, int height);
+    // Every `step`-th pixel of the rectangle from (left, top) to (right,
+    // bottom), row by row.
+    std::vector<std::uint32_t> samples(xcb_window_t window, int left, int top, int right,
+                                       int bottom, int step = 2);
     // Closes the connection of the client that owns `resource`.
     void killClient(std::uint32_t resource);
     // Waits until the server has handled everything sent so far.
@@ -54,6 +61,10 @@ private:
     xcb_connection_t* connection = nullptr;
     xcb_screen_t* screen = nullptr;
 };
+
+// One connection for the whole program: a virtual X server resets, and
+// refuses connections meanwhile, whenever its last client leaves.
+TestDisplay& sharedTestDisplay();
 
 // Calls `step` (the frame's idle) until `done` answers true; false when it
 // did not within a generous bound.
