@@ -20,7 +20,7 @@ enum : AudioUnitPropertyID {
 
 // How hosts find the unit: an effect that accepts MIDI, from Quorvalinde.
 inline constexpr AudioComponentDescription kAUPlugDescription{
-    fourCharType("aumf"), fourCharType("Trvx"), fourCharType("Qvld"), 0, 0};
+    fourCharCode("aumf"), fourCharCode("Trvx"), fourCharCode("Qvld"), 0, 0};
 
 class AUPlug : public AUMIDIEffectBase {
 public:

@@ -10,10 +10,10 @@ namespace {
 constexpr char kManufacturerNames[] = "Quorvalinde\nQvld\n";
 constexpr char kPlugInNames[] = "Quorvalinde Tarvex\nQV Tarvex\nQV2";
 constexpr char kTypeNames[] = "Quorvalinde Tarvex\nQuorvalindeTrvx\nQvlndTrvx\nQvld";
-constexpr OSType kManufacturerID = MakeOSType("Qvld");
-constexpr OSType kProductID = MakeOSType("trvx");
-constexpr OSType kMonoTypeID = MakeOSType("uiRT");
-constexpr OSType kStereoTypeID = MakeOSType("rtst");
+constexpr OSType kManufacturerID = fourCharCode("Qvld");
+constexpr OSType kProductID = fourCharCode("trvx");
+constexpr OSType kMonoTypeID = fourCharCode("uiRT");
+constexpr OSType kStereoTypeID = fourCharCode("rtst");
 constexpr long kPlugInVersion = 1;
 
 // The host's codes, passed as they stand.

@@ -14,7 +14,7 @@ namespace {
 
 // Host control IDs of the parameters: this base plus the parameter index.
 constexpr OSType kParameterControlIDBase = 0x206C6420;
-constexpr OSType kBypassControlID = MakeOSType("bypa");
+constexpr OSType kBypassControlID = fourCharCode("bypa");
 constexpr double kControlStep = 0.001;
 // The effect's own chunk, registered only for an effect whose programs are
 // chunks; its version number is the library's.

@@ -4,6 +4,8 @@
 // records the plug-in only passes through are declared and left opaque.
 #pragma once
 
+#include "platform/four_char_code.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -25,17 +27,8 @@ using AEffectProcessDoubleProc = void (*)(AEffect* effect, double** inputs, doub
 using AEffectSetParameterProc = void (*)(AEffect* effect, VstInt32 index, float value);
 using AEffectGetParameterProc = float (*)(AEffect* effect, VstInt32 index);
 
-// A four-character code as the int32 whose most significant byte is the first
-// character ('VstP' is 0x56737450).
-constexpr VstInt32 fourCharCode(const char (&code)[5]) {
-    return static_cast<VstInt32>(
-        (static_cast<std::uint32_t>(static_cast<unsigned char>(code[0])) << 24) |
-        (static_cast<std::uint32_t>(static_cast<unsigned char>(code[1])) << 16) |
-        (static_cast<std::uint32_t>(static_cast<unsigned char>(code[2])) << 8) |
-        static_cast<std::uint32_t>(static_cast<unsigned char>(code[3])));
-}
-
-constexpr VstInt32 kEffectMagic = fourCharCode("VstP");
+// Four-character codes are stored as the int32 of platform/four_char_code.h.
+constexpr VstInt32 kEffectMagic = static_cast<VstInt32>(fourCharCode("VstP"));
 
 // The effect record: plain data and entry points, laid out as published
 // (192 bytes with 64-bit pointers, 144 with 32-bit ones).

@@ -5,6 +5,8 @@
 
 #include "platform/au/core_foundation.h"
 
+#include "platform/four_char_code.h"
+
 #include <cstdint>
 
 using OSStatus = std::int32_t;
@@ -63,13 +65,6 @@ enum : AudioUnitPropertyID {
     kAudioUnitProperty_PresentPreset = 36,
 };
 
-constexpr OSType fourCharType(const char (&code)[5]) {
-    return (static_cast<OSType>(static_cast<unsigned char>(code[0])) << 24) |
-           (static_cast<OSType>(static_cast<unsigned char>(code[1])) << 16) |
-           (static_cast<OSType>(static_cast<unsigned char>(code[2])) << 8) |
-           static_cast<OSType>(static_cast<unsigned char>(code[3]));
-}
-
 // What a host looks a unit up by.
 struct AudioComponentDescription {
     OSType componentType;
@@ -92,7 +87,7 @@ struct AudioStreamBasicDescription {
     UInt32 mBitsPerChannel;
     UInt32 mReserved;
 };
-inline constexpr OSType kAudioFormatLinearPCM = fourCharType("lpcm");
+inline constexpr OSType kAudioFormatLinearPCM = fourCharCode("lpcm");
 enum : UInt32 {
     kAudioFormatFlagIsFloat = 1u << 0,
     kAudioFormatFlagIsPacked = 1u << 3,

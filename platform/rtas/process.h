@@ -18,7 +18,7 @@ class CEffectType;
 class CPlugInView;
 
 // The chunk in which the library saves every control value.
-constexpr OSType kControlsChunkID = MakeOSType("ctls");
+constexpr OSType kControlsChunkID = fourCharCode("ctls");
 
 class CProcess {
 public:

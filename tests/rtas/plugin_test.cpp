@@ -99,13 +99,13 @@ TEST(RtasEntryTest, DescribesOneProductAsAMonoAndAStereoType) {
     LoadedRtas loaded;
     const CEffectGroup& group = loaded.group();
     // The codes saved sessions find the plug-in and its types by.
-    EXPECT_EQ(group.GetManufacturerID(), MakeOSType("Qvld"));
+    EXPECT_EQ(group.GetManufacturerID(), fourCharCode("Qvld"));
     ASSERT_EQ(group.GetNumTypes(), 2u);
     const CEffectType& mono = *group.GetType(0);
     const CEffectType& stereo = *group.GetType(1);
-    EXPECT_EQ(mono.GetTypeID(), MakeOSType("uiRT"));
-    EXPECT_EQ(stereo.GetTypeID(), MakeOSType("rtst"));
-    EXPECT_EQ(mono.GetProductID(), MakeOSType("trvx"));
+    EXPECT_EQ(mono.GetTypeID(), fourCharCode("uiRT"));
+    EXPECT_EQ(stereo.GetTypeID(), fourCharCode("rtst"));
+    EXPECT_EQ(mono.GetProductID(), fourCharCode("trvx"));
 
     // Hosts show the longest name that fits: every list runs from the
     // longest name down, and the product's longest names agree.
@@ -170,7 +170,7 @@ TEST(RtasControlsTest, OneLinearControlPerParameterThenMasterBypass) {
                   effect->getParameter(static_cast<VstInt32>(k - 1)));
     }
     const CPluginControl& bypass = *process.GetControl(kBypassControl);
-    EXPECT_EQ(bypass.GetID(), MakeOSType("bypa"));
+    EXPECT_EQ(bypass.GetID(), fourCharCode("bypa"));
     EXPECT_STREQ(bypass.GetName(), "Master Bypass");
     EXPECT_EQ(bypass.GetDefaultValue(), 0);
     EXPECT_EQ(process.GetMasterBypassControlIndex(), kBypassControl);
@@ -287,7 +287,7 @@ TEST(RtasChunkTest, OtherIdsGoToTheLibraryWhichRestoresEveryControl) {
     LoadedRtas loaded;
     CEffectProcessRTAS& process = loaded.createProcess(1);
     const OSType controls = process.GetChunkIDs().at(0);
-    ASSERT_NE(controls, MakeOSType("Trvx"));
+    ASSERT_NE(controls, fourCharCode("Trvx"));
     const long volume = controlValueFor(process, kNumParams, 0.2);
     ASSERT_EQ(process.SetControlValue(kNumParams, volume), noErr);
     long size = 0;
@@ -310,7 +310,7 @@ TEST(RtasChunkTest, OtherIdsGoToTheLibraryWhichRestoresEveryControl) {
 TEST(RtasChunkTest, TheEffectsOwnChunkIsTheHeaderAloneAndAShortOneIsRefused) {
     LoadedRtas loaded;
     CEffectProcessRTAS& process = loaded.createProcess(0);
-    const OSType effectID = MakeOSType("Trvx");
+    const OSType effectID = fourCharCode("Trvx");
     long size = 0;
     ASSERT_EQ(process.GetChunkSize(effectID, &size), noErr);
     EXPECT_EQ(size, static_cast<long>(kChunkHeaderSize));
