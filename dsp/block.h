@@ -62,8 +62,8 @@ inline bool readSwitch(double value) {
 // are all rejected. Returns false when rejected.
 inline bool readChoice(double value, int highest, int& choice) {
     const double rounded = std::floor(value + 0.5);
-    // A conversion out of the int range yields INT_MIN on the reference
-    // platform; it is rejected either way, without undefined behaviour here.
+    // Converting a double outside the int range is undefined in C++ (x86-64's
+    // cvttsd2si gives INT_MIN); such values are rejected before the cast.
     if (!(rounded >= static_cast<double>(INT_MIN) && rounded <= static_cast<double>(INT_MAX)))
         return false;
     const int k = static_cast<int>(rounded);
