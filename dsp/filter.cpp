@@ -433,7 +433,7 @@ __attribute__((target("avx512f"))) void runWavefront(Filter* const* filters, int
 // where eight lanes fill one register; with narrower registers the
 // wavefront's vectors spill and the groups are faster.
 void processSettledRun(Filter* const* filters, int count, double* x, int n) {
-    if (count >= wavefrontFrom && __builtin_cpu_supports("avx512f"))
+    if (count >= wavefrontFrom && TARVEX_HAS_AVX512F())
         runWavefront(filters, count, x, n);
     else
         runGroups(filters, count, x, n);
