@@ -41,13 +41,6 @@ struct TubeParameters {
 [[gnu::always_inline]] inline bool anyLane(decltype(Pair{} < Pair{}) flags) {
     return (flags[0] | flags[1]) != 0;
 }
-[[gnu::always_inline]] inline bool andNot(bool a, bool b) {
-    return !a && b;
-}
-[[gnu::always_inline]] inline auto andNot(decltype(Pair{} < Pair{}) a,
-                                          decltype(Pair{} < Pair{}) b) {
-    return ~a & b;
-}
 [[gnu::always_inline]] inline double squareRoot(double v) {
     return std::sqrt(v);
 }
@@ -147,7 +140,10 @@ template <class T> struct TubeLoop {
         const T P = carry;
         const T drive = inputOverK * x;
         const auto lower = P + lowerTestOffset > drive + lowerLimit;
-        const auto upper = andNot(lower, drive + upperLimit > P + upperTestOffset);
+        auto upper = drive + upperLimit > P + upperTestOffset;
+        // Lanes on the lower segment are not on the upper one (one stage
+        // takes the lower test first).
+        if constexpr (!std::is_same_v<T, double>) upper = ~lower & upper;
         return byPart(
             lower, upper,
             [&] {
@@ -183,8 +179,8 @@ private:
     [[gnu::always_inline]] static T byPart(Flags lower, Flags upper, Straight&& straight,
                                            Curved&& curved) {
         if constexpr (std::is_same_v<Flags, bool>) {
-            if (lower) return curved(std::true_type{}, std::false_type{}, T{});
-            if (upper) return curved(std::false_type{}, std::true_type{}, T{});
+            if (__builtin_expect(lower, 0)) return curved(std::true_type{}, std::false_type{}, T{});
+            if (__builtin_expect(upper, 0)) return curved(std::false_type{}, std::true_type{}, T{});
             return straight();
         } else {
             const T linear = straight();
