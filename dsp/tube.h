@@ -117,8 +117,10 @@ template <class T> struct TubeLoop {
     T linearCarryP{}, carryGain = T{} + 1.0;
 
     [[gnu::always_inline]] T curve(T u) const {
+        const auto lower = u < lowerJoint;
+        const auto upper = u > upperJoint;
         return byPart(
-            u<lowerJoint, u> upperJoint, [&] { return u + linearOffset; },
+            lower, upper, [&] { return u + linearOffset; },
             [&](auto low, auto high, T straight) {
                 const T num = u + (low ? lowerNum : negUpperNum);
                 const T den = (low ? lowerDen : upperDen) + (low ? -u : u);
