@@ -43,13 +43,36 @@ typedef double Pair __attribute__((vector_size(16)));
 // ThreadSanitizer's runtime is not up yet when the loader runs the clones'
 // resolvers, so thread-sanitized builds take the baseline kernels. Clang (the
 // fuzzing build) does not export a clone set called from another file, so
-// it takes them too.
-#if defined(__SANITIZE_THREAD__) || defined(__clang__)
+// it takes them too. Kernels built for AVX-512F alone check for it with
+// TARVEX_HAS_AVX512F() before they are called.
+//
+// The kernel-variant tests (tests/kernel_variants) build the files with
+// kernels once per variant, with TARVEX_KERNEL_VARIANT set to 0 (the x86-64
+// baseline), 1 (AVX2) or 2 (AVX-512F): each kernel is then compiled for
+// that variant alone and, like a clone called through its resolver, neither
+// inlined nor specialised for its callers.
+#if defined(TARVEX_KERNEL_VARIANT)
+#if TARVEX_KERNEL_VARIANT == 2
+#define TARVEX_VECTOR_CLONES __attribute__((target("avx512f"), noipa))
+#define TARVEX_WIDE_CLONES __attribute__((target("avx512f"), noipa))
+#define TARVEX_HAS_AVX512F() true
+#elif TARVEX_KERNEL_VARIANT == 1
+#define TARVEX_VECTOR_CLONES __attribute__((target("avx2"), noipa))
+#define TARVEX_WIDE_CLONES __attribute__((noipa))
+#define TARVEX_HAS_AVX512F() false
+#else
+#define TARVEX_VECTOR_CLONES __attribute__((noipa))
+#define TARVEX_WIDE_CLONES __attribute__((noipa))
+#define TARVEX_HAS_AVX512F() false
+#endif
+#elif defined(__SANITIZE_THREAD__) || defined(__clang__)
 #define TARVEX_VECTOR_CLONES
 #define TARVEX_WIDE_CLONES
+#define TARVEX_HAS_AVX512F() __builtin_cpu_supports("avx512f")
 #else
 #define TARVEX_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
 #define TARVEX_WIDE_CLONES __attribute__((target_clones("avx512f", "default")))
+#define TARVEX_HAS_AVX512F() __builtin_cpu_supports("avx512f")
 #endif
 
 // On/off settings: off below 0.5, on otherwise (a NaN reads as on).
@@ -62,8 +85,8 @@ inline bool readSwitch(double value) {
 // are all rejected. Returns false when rejected.
 inline bool readChoice(double value, int highest, int& choice) {
     const double rounded = std::floor(value + 0.5);
-    // A conversion out of the int range yields INT_MIN on the reference
-    // platform; it is rejected either way, without undefined behaviour here.
+    // Converting a double outside the int range is undefined in C++ (x86-64's
+    // cvttsd2si gives INT_MIN); such values are rejected before the cast.
     if (!(rounded >= static_cast<double>(INT_MIN) && rounded <= static_cast<double>(INT_MAX)))
         return false;
     const int k = static_cast<int>(rounded);

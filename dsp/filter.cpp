@@ -232,7 +232,7 @@ namespace {
 // K settled sections over one block, sample by sample across the group. The
 // group size is a template argument so that the sections live in locals and
 // their histories stay in registers.
-template <int K> void runSettled(Filter* const* filters, double* x, int n) {
+template <int K> void runInterleaved(Filter* const* filters, double* x, int n) {
     FilterSection sections[K];
     for (int k = 0; k < K; ++k)
         sections[k] = filters[k]->Current();
@@ -397,16 +397,16 @@ void runGroups(Filter* const* filters, int count, double* x, int n) {
         const int group = count <= 4 ? count : count % 4 == 1 || count % 4 == 2 ? 3 : 4;
         switch (group) {
         case 1:
-            runSettled<1>(filters, x, n);
+            runInterleaved<1>(filters, x, n);
             break;
         case 2:
-            runSettled<2>(filters, x, n);
+            runInterleaved<2>(filters, x, n);
             break;
         case 3:
-            runSettled<3>(filters, x, n);
+            runInterleaved<3>(filters, x, n);
             break;
         default:
-            runSettled<4>(filters, x, n);
+            runInterleaved<4>(filters, x, n);
             break;
         }
         filters += group;
@@ -432,17 +432,17 @@ __attribute__((target("avx512f"))) void runWavefront(Filter* const* filters, int
 // A run of settled filters (at most maxRun). Long runs advance as a wavefront
 // where eight lanes fill one register; with narrower registers the
 // wavefront's vectors spill and the groups are faster.
-void runSettled(Filter* const* filters, int count, double* x, int n) {
-    if (count >= wavefrontFrom && __builtin_cpu_supports("avx512f"))
+void processSettledRun(Filter* const* filters, int count, double* x, int n) {
+    if (count >= wavefrontFrom && TARVEX_HAS_AVX512F())
         runWavefront(filters, count, x, n);
     else
         runGroups(filters, count, x, n);
 }
 
-// Two groups over their own blocks side by side, as runSettled<KA> on x and
-// runSettled<KB> on y.
+// Two groups over their own blocks side by side, as runInterleaved<KA> on x and
+// runInterleaved<KB> on y.
 template <int KA, int KB>
-void runSettledPair(Filter* const* a, double* x, Filter* const* b, double* y, int n) {
+void runInterleavedPair(Filter* const* a, double* x, Filter* const* b, double* y, int n) {
     FilterSection sa[KA], sb[KB];
     for (int k = 0; k < KA; ++k)
         sa[k] = a[k]->Current();
@@ -492,17 +492,17 @@ void processChain(Filter* const* filters, int count, double* x, int n) {
         if (!f->bypass.active) continue;
         if (f->Settled()) {
             if (length == maxRun) {
-                runSettled(run, length, x, n);
+                processSettledRun(run, length, x, n);
                 length = 0;
             }
             run[length++] = f;
             continue;
         }
-        runSettled(run, length, x, n);
+        processSettledRun(run, length, x, n);
         length = 0;
         f->process(x, n);
     }
-    runSettled(run, length, x, n);
+    processSettledRun(run, length, x, n);
 }
 
 void processChains(Filter* const* a, int countA, double* x, Filter* const* b, int countB, double* y,
@@ -518,10 +518,10 @@ void processChains(Filter* const* a, int countA, double* x, Filter* const* b, in
                              std::tie(workingB[0]->Current()), n);
             return;
         case 6:
-            runSettledPair<1, 2>(workingA, x, workingB, y, n);
+            runInterleavedPair<1, 2>(workingA, x, workingB, y, n);
             return;
         case 9:
-            runSettledPair<2, 1>(workingA, x, workingB, y, n);
+            runInterleavedPair<2, 1>(workingA, x, workingB, y, n);
             return;
         default:
             runSeriesInLanes(x, std::tie(workingA[0]->Current(), workingA[1]->Current()), y,

@@ -1,6 +1,7 @@
 #include "dsp/tube.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -27,7 +28,7 @@ void shapeCurve(const TubeParameters& p, TubeStage& s) {
     s.upperJoint = hi;
     s.lowerNum = lo * lo;
     s.lowerDen = 1.0 + 2.0 * lo;
-    s.upperNum = hi * hi;
+    double upperNum = hi * hi;
     s.upperDen = 1.0 - 2.0 * hi;
     s.linearOffset = 0.0;
 
@@ -38,7 +39,7 @@ void shapeCurve(const TubeParameters& p, TubeStage& s) {
         s.upperJoint += t;
         s.lowerDen += t;
         s.upperDen -= t;
-        s.upperNum += t;
+        upperNum += t;
         s.lowerNum = 0.0;
         s.linearOffset = -t;
     } else if (hi < 0.0) {
@@ -48,7 +49,7 @@ void shapeCurve(const TubeParameters& p, TubeStage& s) {
         s.lowerDen -= t;
         s.upperDen += t;
         s.lowerNum += t;
-        s.upperNum = 0.0;
+        upperNum = 0.0;
         s.linearOffset = t;
     }
 
@@ -58,7 +59,7 @@ void shapeCurve(const TubeParameters& p, TubeStage& s) {
     if (s.linearOffset + s.lowerJoint > bias)
         d = (bias * s.lowerDen - s.lowerNum) / (bias + 1.0);
     else if (bias > s.linearOffset + s.upperJoint)
-        d = (bias * s.upperDen + s.upperNum) / (1.0 - bias);
+        d = (bias * s.upperDen + upperNum) / (1.0 - bias);
     else
         d = bias - s.linearOffset;
     s.linearOffset += d;
@@ -66,8 +67,9 @@ void shapeCurve(const TubeParameters& p, TubeStage& s) {
     s.upperJoint -= d;
     s.lowerNum += d;
     s.lowerDen -= d;
-    s.upperNum -= d;
+    upperNum -= d;
     s.upperDen += d;
+    s.negUpperNum = -upperNum;
 }
 
 } // namespace
@@ -192,8 +194,8 @@ void Tube::Update() {
     const TubeParameters& p = parameters;
     s.invertCopy = p.invert;
     s.feedbackCopy = p.feedback;
-    s.gainCopy = p.gain;
-    s.biasCopy = p.bias;
+    s.gain = p.gain;
+    s.bias = p.bias;
     s.outputSign = p.invert ? -1.0 : 1.0;
     s.clearState();
     shapeCurve(p, s);
@@ -245,7 +247,7 @@ void Tube::Update() {
     s.lowerE0 = -fourK * b * (bias * s.lowerDen - s.lowerNum);
     s.upperEP = -fourK * s.upperDen;
     s.upperEX = -fourK * b * gain * (1.0 - bias);
-    s.upperE0 = fourK * b * (bias * s.upperDen + s.upperNum);
+    s.upperE0 = fourK * b * (bias * s.upperDen - s.negUpperNum);
     s.rootToCarry = (1.0 + a) / (2.0 * k);
     s.carryToRoot = 1.0 / s.rootToCarry;
     s.rootToCarrySquared = s.rootToCarry * s.rootToCarry;
@@ -277,52 +279,17 @@ TARVEX_VECTOR_CLONES void runTubePair(TubeStage& a, double* x, TubeStage& b, dou
     runSeriesInLanes(x, std::tie(a), y, std::tie(b), n);
 }
 
-TubeStage::Lanes::Lanes(const TubeStage& a, const TubeStage& b) {
-    const auto of = [&](double TubeStage::*field) { return Pair{a.*field, b.*field}; };
-    feedback = a.feedbackCopy;
-    lp = of(&TubeStage::lp);
-    z = of(&TubeStage::z);
-    carry = of(&TubeStage::carry);
-    gain = of(&TubeStage::gainCopy);
-    bias = of(&TubeStage::biasCopy);
-    beta = of(&TubeStage::beta);
-    outputSign = of(&TubeStage::outputSign);
-    lowerJoint = of(&TubeStage::lowerJoint);
-    upperJoint = of(&TubeStage::upperJoint);
-    lowerNum = of(&TubeStage::lowerNum);
-    lowerDen = of(&TubeStage::lowerDen);
-    negUpperNum = -of(&TubeStage::upperNum);
-    upperDen = of(&TubeStage::upperDen);
-    linearOffset = of(&TubeStage::linearOffset);
-    inputOverK = of(&TubeStage::inputOverK);
-    lowerLimit = of(&TubeStage::lowerLimit);
-    upperLimit = of(&TubeStage::upperLimit);
-    lowerTestOffset = of(&TubeStage::lowerTestOffset);
-    upperTestOffset = of(&TubeStage::upperTestOffset);
-    halfInverseK = of(&TubeStage::halfInverseK);
-    negHalfInverseK = of(&TubeStage::negHalfInverseK);
-    negK = of(&TubeStage::negK);
-    negGain = of(&TubeStage::negGain);
-    lowerB0 = of(&TubeStage::lowerB0);
-    upperB0 = of(&TubeStage::upperB0);
-    negFourKGain = of(&TubeStage::negFourKGain);
-    lowerEP = of(&TubeStage::lowerEP);
-    lowerEX = of(&TubeStage::lowerEX);
-    lowerE0 = of(&TubeStage::lowerE0);
-    upperEP = of(&TubeStage::upperEP);
-    upperEX = of(&TubeStage::upperEX);
-    upperE0 = of(&TubeStage::upperE0);
-    linearP = of(&TubeStage::linearP);
-    linearX = of(&TubeStage::linearX);
-    linear0 = of(&TubeStage::linear0);
-    scaledKSquared = of(&TubeStage::scaledKSquared);
-    rootToCarrySquared = of(&TubeStage::rootToCarrySquared);
-    negTwoK = of(&TubeStage::negTwoK);
-    rootToCarry = of(&TubeStage::rootToCarry);
-    carryToRoot = of(&TubeStage::carryToRoot);
-    carryFromP = of(&TubeStage::carryFromP);
-    linearCarryP = of(&TubeStage::linearCarryP);
-    carryGain = of(&TubeStage::carryGain);
+TubeStage::Lanes::Lanes(const TubeStage& a, const TubeStage& b) : feedback(a.feedbackCopy) {
+    // Member i of the lanes is {member i of a, member i of b}.
+    constexpr size_t count = sizeof(TubeLoop<double>) / sizeof(double);
+    static_assert(sizeof(TubeLoop<Pair>) == count * sizeof(Pair));
+    double termsA[count], termsB[count];
+    std::memcpy(termsA, static_cast<const TubeLoop<double>*>(&a), sizeof termsA);
+    std::memcpy(termsB, static_cast<const TubeLoop<double>*>(&b), sizeof termsB);
+    Pair lanes[count];
+    for (size_t i = 0; i < count; ++i)
+        lanes[i] = Pair{termsA[i], termsB[i]};
+    std::memcpy(static_cast<TubeLoop<Pair>*>(this), lanes, sizeof lanes);
 }
 
 void TubeStage::Lanes::store(TubeStage& a, TubeStage& b) const {

@@ -15,6 +15,8 @@
 #include "dsp/block.h"
 #include "dsp/soft_bypass.h"
 
+#include <type_traits>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -31,8 +33,30 @@ struct TubeParameters {
     double feedbackFrequency = 1000.0; // Hz, corner of the feedback low-pass
 };
 
-// One coefficient set: the shifted curve h(u), the feedback loop state and the
-// loop solver's precomputed terms.
+// The lane helpers of TubeLoop: a condition is a bool for one stage and a
+// mask (-1 or 0 per lane) for two stages in the lanes of a Pair.
+[[gnu::always_inline]] inline bool anyLane(bool flag) {
+    return flag;
+}
+[[gnu::always_inline]] inline bool anyLane(decltype(Pair{} < Pair{}) flags) {
+    return (flags[0] | flags[1]) != 0;
+}
+[[gnu::always_inline]] inline double squareRoot(double v) {
+    return std::sqrt(v);
+}
+[[gnu::always_inline]] inline Pair squareRoot(Pair v) {
+#if defined(__SSE2__)
+    return _mm_sqrt_pd(v);
+#else
+    return Pair{std::sqrt(v[0]), std::sqrt(v[1])};
+#endif
+}
+
+// What the per-sample loop of one coefficient set reads, and its state, over
+// a value type: double for one stage (TubeStage), Pair for two stages in the
+// lanes of one vector (TubeStage::Lanes), with the same operations in the
+// same order in every lane. Only T members, so that a TubeLoop<Pair> is the
+// TubeLoop<double> of two stages member by member.
 //
 // Curve segments: lower (u + lowerNum) / (lowerDen - u) for u < lowerJoint,
 // upper (u - upperNum) / (upperDen + u) for u > upperJoint, else
@@ -51,165 +75,145 @@ struct TubeParameters {
 // sooner), so that in a curved segment the serial chain from one P to the next
 // is two multiplications, two additions and the root. lp and the curve that
 // gives the output z stay off that chain.
-struct TubeStage {
-    bool invertCopy = false;
-    bool feedbackCopy = false;
-    double gainCopy = 0.0;
-    double biasCopy = 0.0;
-    double beta = 0.0;
-    double outputSign = 1.0; // -1 when inverted
+//
+// The loops mostly stay in their linear parts, where a sample needs no root
+// and no division; on a curved segment each lane takes its segment's terms
+// (u - v is u + (-v) exactly, so one expression serves both segments where
+// only a sign differs).
+template <class T> struct TubeLoop {
+    T lp{};    // low-passed feedback signal
+    T z{};     // stage output before the polarity
+    T carry{}; // P of the next sample: a lp + b z
 
-    double lowerJoint = 0.0, upperJoint = 0.0;
-    double lowerNum = 0.0, lowerDen = 1.0, upperNum = 0.0, upperDen = 1.0;
-    double linearOffset = 0.0;
+    T gain{}, bias{}, beta{};
+    T outputSign = T{} + 1.0; // -1 when inverted
 
-    double lp = 0.0;    // low-passed feedback signal
-    double z = 0.0;     // stage output before the polarity
-    double carry = 0.0; // P of the next sample: a lp + b z
-
-    double lpPole = 0.0, lpGain = 0.0; // a, b
+    T lowerJoint{}, upperJoint{};
+    T lowerNum{}, lowerDen = T{} + 1.0, negUpperNum{}, upperDen = T{} + 1.0;
+    T linearOffset{};
 
     // Segment tests: lower when P + lowerTestOffset > inputOverK x + lowerLimit,
     // upper when inputOverK x + upperLimit > P + upperTestOffset. With k = 0 the
     // limits and offsets are +-1e100 so that both tests fail.
-    double inputOverK = 0.0;                   // gain / k
-    double lowerLimit = 0.0, upperLimit = 0.0; // -lowerJoint / k, -upperJoint / k
-    double lowerTestOffset = 0.0;              // b (lowerJoint + linearOffset - bias)
-    double upperTestOffset = 0.0;              // b (upperJoint + linearOffset - bias)
-    double halfInverseK = 0.0;                 // 1 / (2k)
-    double negHalfInverseK = 0.0;              // -1 / (2k)
-    double negK = 0.0, negGain = 0.0;          // -k, -gain
-    double lowerB0 = 0.0, upperB0 = 0.0;       // kb (bias + 1) + lowerDen, kb (bias - 1) - upperDen
-    double negFourKGain = 0.0;                 // -4k gain
-    double lowerEP = 0.0, lowerEX = 0.0, lowerE0 = 0.0;
-    double upperEP = 0.0, upperEX = 0.0, upperE0 = 0.0;
-    double linearP = 0.0, linearX = 0.0, linear0 = 0.0; // lp = linearP P + linearX x + linear0
+    T inputOverK{};               // gain / k
+    T lowerLimit{}, upperLimit{}; // -lowerJoint / k, -upperJoint / k
+    T lowerTestOffset{};          // b (lowerJoint + linearOffset - bias)
+    T upperTestOffset{};          // b (upperJoint + linearOffset - bias)
+    T halfInverseK{};             // 1 / (2k)
+    T negHalfInverseK{};          // -1 / (2k)
+    T negK{}, negGain{};          // -k, -gain
+    T lowerB0{}, upperB0{};       // kb (bias + 1) + lowerDen, kb (bias - 1) - upperDen
+    T negFourKGain{};             // -4k gain
+    T lowerEP{}, lowerEX{}, lowerE0{};
+    T upperEP{}, upperEX{}, upperE0{};
+    T linearP{}, linearX{}, linear0{}; // lp = linearP P + linearX x + linear0
 
     // c^2 (B^2 + E) = scaledKSquared P^2 + c^2 (EP - 4k gain x - 2k (B0 - gain x)) P
     //                 + c^2 ((B0 - gain x)^2 + EX x + E0), c = rootToCarry.
-    double scaledKSquared = 0.0, rootToCarrySquared = 0.0, negTwoK = 0.0;
+    T scaledKSquared{}, rootToCarrySquared{}, negTwoK{};
     // Next P in a curved segment: +-root - (rootToCarry (B0 - gain x) + carryFromP P).
-    double rootToCarry = 0.0, carryToRoot = 0.0, carryFromP = 0.0;
+    T rootToCarry{}, carryToRoot{}, carryFromP{};
     // Next P in the linear part: linearCarryP P + (1 + a)(linearX x + linear0).
-    double linearCarryP = 0.0, carryGain = 1.0;
+    T linearCarryP{}, carryGain = T{} + 1.0;
 
-    double curve(double u) const {
-        if (u < lowerJoint) return (u + lowerNum) / (lowerDen - u);
-        if (u > upperJoint) return (u - upperNum) / (upperDen + u);
-        return u + linearOffset;
+    [[gnu::always_inline]] T curve(T u) const {
+        const auto lower = u < lowerJoint;
+        const auto upper = u > upperJoint;
+        return byPart(
+            lower, upper, [&] { return u + linearOffset; },
+            [&](auto low, auto high, T straight) {
+                const T num = u + (low ? lowerNum : negUpperNum);
+                const T den = (low ? lowerDen : upperDen) + (low ? -u : u);
+                return (low | high) ? num / den : straight;
+            });
     }
 
-    [[gnu::always_inline]] double tick(double x) {
-        if (!feedbackCopy) return outputSign * (curve(gainCopy * x) - biasCopy);
-        const double P = carry;
-        const double drive = inputOverK * x;
-        double solution;
-        if (P + lowerTestOffset > drive + lowerLimit) {
-            const double Bx = lowerB0 + negGain * x;
-            const double root = ScaledRoot(P, x, Bx, lowerEP, lowerEX * x + lowerE0);
-            carry = root - (rootToCarry * Bx + carryFromP * P);
-            solution = (root * carryToRoot - (Bx + negK * P)) * halfInverseK;
-        } else if (drive + upperLimit > P + upperTestOffset) {
-            const double Bx = upperB0 + negGain * x;
-            const double root = ScaledRoot(P, x, Bx, upperEP, upperEX * x + upperE0);
-            carry = -root - (rootToCarry * Bx + carryFromP * P);
-            solution = ((Bx + negK * P) + root * carryToRoot) * negHalfInverseK;
-        } else {
-            const double Lx = linearX * x + linear0;
-            carry = linearCarryP * P + carryGain * Lx;
-            solution = linearP * P + Lx;
-        }
-        lp = solution;
-        z = curve(gainCopy * (x - beta * solution)) - biasCopy;
+    // One sample of the stage: with feedback the loop solution lp, and the
+    // output z, both kept.
+    [[gnu::always_inline]] T step(T x, bool feedback) {
+        if (!feedback) return outputSign * (curve(gain * x) - bias);
+        lp = loopStep(x);
+        z = curve(gain * (x - beta * lp)) - bias;
         return outputSign * z;
     }
+
+    // The loop solution of step, and the next carry.
+    [[gnu::always_inline]] T loopStep(T x) {
+        const T P = carry;
+        const T drive = inputOverK * x;
+        const auto lower = P + lowerTestOffset > drive + lowerLimit;
+        auto upper = drive + upperLimit > P + upperTestOffset;
+        // Lanes on the lower segment are not on the upper one (one stage
+        // takes the lower test first).
+        if constexpr (!std::is_same_v<T, double>) upper = ~lower & upper;
+        return byPart(
+            lower, upper,
+            [&] {
+                const T Lx = linearX * x + linear0;
+                carry = linearCarryP * P + carryGain * Lx;
+                return linearP * P + Lx;
+            },
+            [&](auto low, auto high, T linearSolution) {
+                const T Bx = (low ? lowerB0 : upperB0) + negGain * x;
+                const T EP = low ? lowerEP : upperEP;
+                const T E0x = (low ? lowerEX : upperEX) * x + (low ? lowerE0 : upperE0);
+                const T linear = rootToCarrySquared * ((EP + negFourKGain * x) + negTwoK * Bx);
+                const T constant = rootToCarrySquared * (Bx * Bx + E0x);
+                const T r = squareRoot((scaledKSquared * P) * P + (linear * P + constant));
+                const T rest = rootToCarry * Bx + carryFromP * P;
+                const T A = Bx + negK * P;
+                const T lowerSolution = (r * carryToRoot - A) * halfInverseK;
+                const T upperSolution = (A + r * carryToRoot) * negHalfInverseK;
+                carry = low ? r - rest : high ? -r - rest : carry;
+                return low ? lowerSolution : high ? upperSolution : linearSolution;
+            });
+    }
+
+private:
+    // The result on the part of the curve (or loop) that the flags pick:
+    // straight() on the linear part, curved(low, high, straight's result) on
+    // a curved segment. One stage branches to its part and computes only that
+    // part's terms (with constant flags). Two stages in lanes take the linear
+    // part, and only where either lane is on a curved segment the curved
+    // terms, which pick each lane's segment or keep its linear result (and
+    // the carry that the linear part left).
+    template <class Flags, class Straight, class Curved>
+    [[gnu::always_inline]] static T byPart(Flags lower, Flags upper, Straight&& straight,
+                                           Curved&& curved) {
+        if constexpr (std::is_same_v<Flags, bool>) {
+            if (__builtin_expect(lower, 0)) return curved(std::true_type{}, std::false_type{}, T{});
+            if (__builtin_expect(upper, 0)) return curved(std::false_type{}, std::true_type{}, T{});
+            return straight();
+        } else {
+            const T linear = straight();
+            if (__builtin_expect(!anyLane(lower | upper), 1)) return linear;
+            return curved(lower, upper, linear);
+        }
+    }
+};
+
+// One coefficient set: the shifted curve h(u), the feedback loop state and the
+// loop solver's precomputed terms (TubeLoop), and the settings they were
+// computed from.
+struct TubeStage : TubeLoop<double> {
+    bool invertCopy = false;
+    bool feedbackCopy = false;
+    double lpPole = 0.0, lpGain = 0.0; // a, b
+
+    [[gnu::always_inline]] double tick(double x) { return step(x, feedbackCopy); }
 
     bool stateFinite() const { return std::isfinite(lp + z + carry); }
     void clearState() { lp = z = carry = 0.0; }
 
     // Two sets in the lanes of one vector, both with feedback or both
-    // without. The loops mostly stay in their linear parts, where a sample
-    // needs no root and no division; where either lane is on a curved
-    // segment, each lane takes its segment's terms (u - v is u + (-v)
-    // exactly, so one expression serves both segments where only a sign
-    // differs).
-    struct Lanes {
+    // without.
+    struct Lanes : TubeLoop<Pair> {
         bool feedback;
-        Pair lp, z, carry;
-        Pair gain, bias, beta, outputSign;
-        Pair lowerJoint, upperJoint, lowerNum, lowerDen, negUpperNum, upperDen, linearOffset;
-        Pair inputOverK, lowerLimit, upperLimit, lowerTestOffset, upperTestOffset;
-        Pair halfInverseK, negHalfInverseK, negK, negGain, lowerB0, upperB0, negFourKGain;
-        Pair lowerEP, lowerEX, lowerE0, upperEP, upperEX, upperE0;
-        Pair linearP, linearX, linear0;
-        Pair scaledKSquared, rootToCarrySquared, negTwoK;
-        Pair rootToCarry, carryToRoot, carryFromP, linearCarryP, carryGain;
 
         Lanes(const TubeStage& a, const TubeStage& b);
-
-        [[gnu::always_inline]] Pair tick(Pair x) {
-            if (!feedback) return outputSign * (curve(gain * x) - bias);
-            lp = loopStep(x);
-            z = curve(gain * (x - beta * lp)) - bias;
-            return outputSign * z;
-        }
+        [[gnu::always_inline]] Pair tick(Pair x) { return step(x, feedback); }
         void store(TubeStage& a, TubeStage& b) const;
-
-    private:
-        static bool any(decltype(Pair{} < Pair{}) flags) { return (flags[0] | flags[1]) != 0; }
-        static Pair root(Pair v) {
-#if defined(__SSE2__)
-            return _mm_sqrt_pd(v);
-#else
-            return Pair{std::sqrt(v[0]), std::sqrt(v[1])};
-#endif
-        }
-
-        // The loop solution of tick, and the next carry.
-        [[gnu::always_inline]] Pair loopStep(Pair x) {
-            const Pair P = carry;
-            const Pair drive = inputOverK * x;
-            const auto lower = P + lowerTestOffset > drive + lowerLimit;
-            const auto upper = ~lower & (drive + upperLimit > P + upperTestOffset);
-            const Pair Lx = linearX * x + linear0;
-            const Pair linearCarry = linearCarryP * P + carryGain * Lx;
-            const Pair linearSolution = linearP * P + Lx;
-            if (__builtin_expect(!any(lower | upper), 1)) {
-                carry = linearCarry;
-                return linearSolution;
-            }
-            const Pair Bx = (lower ? lowerB0 : upperB0) + negGain * x;
-            const Pair EP = lower ? lowerEP : upperEP;
-            const Pair E0x = (lower ? lowerEX : upperEX) * x + (lower ? lowerE0 : upperE0);
-            const Pair linear = rootToCarrySquared * ((EP + negFourKGain * x) + negTwoK * Bx);
-            const Pair constant = rootToCarrySquared * (Bx * Bx + E0x);
-            const Pair r = root((scaledKSquared * P) * P + (linear * P + constant));
-            const Pair rest = rootToCarry * Bx + carryFromP * P;
-            const Pair A = Bx + negK * P;
-            const Pair lowerSolution = (r * carryToRoot - A) * halfInverseK;
-            const Pair upperSolution = (A + r * carryToRoot) * negHalfInverseK;
-            carry = lower ? r - rest : upper ? -r - rest : linearCarry;
-            return lower ? lowerSolution : upper ? upperSolution : linearSolution;
-        }
-
-        [[gnu::always_inline]] Pair curve(Pair u) const {
-            const auto lower = u < lowerJoint;
-            const auto upper = u > upperJoint;
-            const Pair straight = u + linearOffset;
-            if (__builtin_expect(!any(lower | upper), 1)) return straight;
-            const Pair num = u + (lower ? lowerNum : negUpperNum);
-            const Pair den = (lower ? lowerDen : upperDen) + (lower ? -u : u);
-            return (lower | upper) ? num / den : straight;
-        }
     };
-
-private:
-    // c sqrt(B^2 + E) for B = Bx - k P and E = (EP - 4k gain x) P + E0x.
-    double ScaledRoot(double P, double x, double Bx, double EP, double E0x) const {
-        const double linear = rootToCarrySquared * ((EP + negFourKGain * x) + negTwoK * Bx);
-        const double constant = rootToCarrySquared * (Bx * Bx + E0x);
-        return std::sqrt((scaledKSquared * P) * P + (linear * P + constant));
-    }
 };
 
 // Two tube stages over their own blocks side by side, one in each lane of a
