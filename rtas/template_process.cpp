@@ -3,8 +3,8 @@
 #include "platform/rtas/errors.h"
 #include "platform/rtas/process_group.h"
 #include "rtas/custom_ui.h"
-#include "source/effect.h"
 #include "vst/aeffeditor.h"
+#include "vst/audioeffect.h"
 
 #include <algorithm>
 #include <cstring>

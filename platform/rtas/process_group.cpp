@@ -55,7 +55,6 @@ CEffectType& CEffectType::operator=(const CEffectType& other) {
     mSampleRateSupport = other.mSampleRateSupport;
     mGestalts = other.mGestalts;
     mCreator = other.mCreator;
-    mCreatorData = other.mCreatorData;
     mRelationID = other.mRelationID;
     for (int i = 0; i < 3; ++i)
         mStemFormats[i] = other.mStemFormats[i];

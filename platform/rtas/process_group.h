@@ -47,9 +47,10 @@ public:
     void DefineTypeNames(const char* names) { mTypeNames = names ? names : ""; }
     void DefineSampleRateSupport(long support) { mSampleRateSupport = support; }
     void AddGestalt(long gestalt) { mGestalts.push_back(gestalt); }
-    void AttachEffectProcessCreator(EffectProcessCreator creator, void* userData) {
+    // The library would hand `userData` back to the creator; this binding's
+    // creator takes none, so it is not kept.
+    void AttachEffectProcessCreator(EffectProcessCreator creator, void* /*userData*/) {
         mCreator = creator;
-        mCreatorData = userData;
     }
     void DefineRelationID(OSType id) { mRelationID = id; }
     // Stem formats 0 (mono) or 1 (stereo) of input, output and side chain.
@@ -81,7 +82,6 @@ private:
     long mSampleRateSupport = 0;
     std::vector<long> mGestalts;
     EffectProcessCreator mCreator = nullptr;
-    void* mCreatorData = nullptr;
     OSType mRelationID = 0;
     long mStemFormats[3] = {};
 };
