@@ -45,6 +45,12 @@ bool CRect::rectOverlap(const CRect& other) const {
     return !overlap.bound(other).isEmpty();
 }
 
+CPoint& CPoint::limit() {
+    h = std::clamp(h, -kCoordLimit, kCoordLimit);
+    v = std::clamp(v, -kCoordLimit, kCoordLimit);
+    return *this;
+}
+
 CRect& CRect::limit() {
     for (CCoord* value : {&left, &top, &right, &bottom})
         *value = std::clamp(*value, -kCoordLimit, kCoordLimit);

@@ -22,6 +22,8 @@ struct CPoint {
         v += dy;
         return *this;
     }
+    // Both coordinates brought within -kCoordLimit..kCoordLimit.
+    CPoint& limit();
     constexpr bool operator==(const CPoint&) const = default;
 };
 
