@@ -44,11 +44,9 @@ public:
     CRect getClipRect() const { return clip; }
 
     void setFillColor(const CColor& color) { fillColor = color; }
-    void setFrameColor(const CColor& color) { frameColor = color; }
     void setFontColor(const CColor& color) { fontColor = color; }
     void setFont(CFont value) { font = value; }
     CColor getFillColor() const { return fillColor; }
-    CColor getFrameColor() const { return frameColor; }
     CColor getFontColor() const { return fontColor; }
     CFont getFont() const { return font; }
 

@@ -10,10 +10,6 @@ CRect& CRect::offset(CCoord dx, CCoord dy) {
     return *this;
 }
 
-CRect& CRect::moveTo(CCoord x, CCoord y) {
-    return offset(x - left, y - top);
-}
-
 CRect& CRect::bound(const CRect& other) {
     left = std::max(left, other.left);
     top = std::max(top, other.top);
