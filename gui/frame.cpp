@@ -2,7 +2,6 @@
 
 #include "gui/frame_regions.h"
 
-#include <algorithm>
 #include <cmath>
 #include <vector>
 
