@@ -31,6 +31,15 @@ public:
     CMouseEventResult onMouseDown(CPoint& where, const long& buttons) override;
     CMouseEventResult onMouseUp(CPoint& where, const long& buttons) override;
 #endif
+
+private:
+    // The frame's editor, or null while the button is not in a frame.
+    AEffGUIEditor* frameEditor() const;
+    // Ends the edit a press began, after the listener was told of it. The
+    // listener may have taken the button's page out of the frame (the about
+    // screen's buttons do), after which the button no longer reaches the
+    // editor: the edit is then ended through `editor`, found before.
+    void endEditAfterNotifying(AEffGUIEditor* editor);
 };
 
 // A switch whose value runs from 1.0 in the top band to 0.0 in the bottom

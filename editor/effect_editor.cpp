@@ -51,20 +51,6 @@ bool isParameterTag(long tag) {
     return tag >= 0 && tag < kNumParams;
 }
 
-#ifdef TARVEX_RTAS
-// The older generation's editor has no showGui of its own: where it would be
-// called, the main page is shown alone by these three steps.
-void showMainPageOnly(CFrame* frame, CViewContainer* mainPage) {
-    if (frame == nullptr) return;
-    frame->removeAll(false);
-    frame->addView(mainPage);
-    frame->setDirty(true);
-}
-#define TARVEX_SHOW_MAIN_PAGE() showMainPageOnly(frame, mainContainer)
-#else
-#define TARVEX_SHOW_MAIN_PAGE() showGui()
-#endif
-
 // The refresh runs at most once per this many clock ticks, across the process.
 constexpr unsigned long kRefreshTicks = 50000;
 std::atomic<unsigned long> throttle{0};
@@ -131,7 +117,7 @@ EffectEditor::~EffectEditor() {
     if (frame != nullptr) close();
 }
 
-Effect* EffectEditor::tarvex() const {
+Effect* EffectEditor::plugin() const {
     return static_cast<Effect*>(effect);
 }
 
@@ -204,7 +190,7 @@ bool EffectEditor::build(void* ptr) {
     };
 
     mainContainer = new CViewContainer(pageSize, newFrame, background);
-    Effect* fx = tarvex();
+    Effect* fx = plugin();
     for (int entry = 0; entry < kNumControls; ++entry) {
         const layout::Control& p = layout::kControls[entry];
         const CRect size = toCRect(p.rect);
@@ -267,7 +253,7 @@ bool EffectEditor::build(void* ptr) {
     background->forget();
 
     aboutShown = false;
-    TARVEX_SHOW_MAIN_PAGE();
+    showMainPage();
     // The first picture, so that a host sending idle rarely still shows the window.
     frame->update();
     return true;
@@ -300,7 +286,7 @@ CTextLabel* EffectEditor::getTunerLabel() const {
 }
 
 void EffectEditor::showParameter(int index) {
-    const float value = tarvex()->getParameter(index);
+    const float value = plugin()->getParameter(index);
     for (int entry = 0; entry < kNumControls; ++entry)
         if (layout::kControls[entry].tag == index && controls[entry] != nullptr)
             controls[entry]->setValue(value);
@@ -336,7 +322,7 @@ void EffectEditor::idle() {
 }
 
 void EffectEditor::refreshIndicators() {
-    Effect* fx = tarvex();
+    Effect* fx = plugin();
     if (fx->isTunerOn()) {
         int note = 0;
         double meter = 0.0;
@@ -367,14 +353,10 @@ void EffectEditor::refreshIndicators() {
     }
 }
 
-#ifdef TARVEX_RTAS
-void EffectEditor::valueChanged(CDrawContext* /*context*/, CControl* control) {
-#else
-void EffectEditor::valueChanged(CControl* control) {
-#endif
+void EffectEditor::controlChanged(CControl* control) {
     if (control == nullptr || frame == nullptr) return;
     const long tag = control->getTag();
-    Effect* fx = tarvex();
+    Effect* fx = plugin();
     switch (tag) {
     case kTunerTag: {
         const bool wasOn = fx->isTunerOn();
@@ -395,7 +377,7 @@ void EffectEditor::valueChanged(CControl* control) {
         char path[kPresetPathSize];
         if (SelectXMLFile(effect, true, "Import Preset", "~/Desktop/", path)) importAsEdit(path);
         aboutShown = false;
-        TARVEX_SHOW_MAIN_PAGE();
+        showMainPage();
         break;
     }
     case kExportTag: {
@@ -404,12 +386,12 @@ void EffectEditor::valueChanged(CControl* control) {
             presetExportPath(path, sizeof path))
             exportPreset(path, fx);
         aboutShown = false;
-        TARVEX_SHOW_MAIN_PAGE();
+        showMainPage();
         break;
     }
     case kCloseAboutTag:
         aboutShown = false;
-        TARVEX_SHOW_MAIN_PAGE();
+        showMainPage();
         break;
     default:
         if (!isParameterTag(tag)) break;
@@ -421,7 +403,7 @@ void EffectEditor::valueChanged(CControl* control) {
 }
 
 void EffectEditor::importAsEdit(const char* path) {
-    Effect* fx = tarvex();
+    Effect* fx = plugin();
     float before[kNumParams];
     for (int i = 0; i < kNumParams; ++i)
         before[i] = fx->getParameter(i);
@@ -438,25 +420,12 @@ void EffectEditor::importAsEdit(const char* path) {
     }
 }
 
-#ifdef TARVEX_RTAS
-void EffectEditor::__drawDeprecated(ERect* area) {
-    if (frame == nullptr) return;
-    if (area == nullptr) {
-        frame->draw();
-        return;
-    }
-    const CRect region(area->left, area->top, area->right, area->bottom);
-    CDrawContext context(frame, nullptr, systemWindow);
-    frame->drawRect(&context, region);
-}
-#else
-void EffectEditor::showGui() {
+void EffectEditor::showMainPage() {
     if (frame == nullptr) return;
     frame->removeAll(false);
     frame->addView(mainContainer);
     frame->setDirty(true);
 }
-#endif
 
 void EffectEditor::showAbout() {
     if (frame == nullptr) return;

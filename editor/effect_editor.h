@@ -77,7 +77,13 @@ public:
 #endif
 
 private:
-    Effect* tarvex() const;
+    // The effect that owns this editor.
+    Effect* plugin() const;
+    // A control's value changed by the user: what valueChanged does in both
+    // generations of the toolkit.
+    void controlChanged(CControl* control);
+    // Shows the main page alone (the about screen closed).
+    void showMainPage();
     // Builds the window in `parent`, or off-screen for null.
     bool build(void* parent);
     // Applies a preset file as the user's edit of every value it changes.

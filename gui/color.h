@@ -18,6 +18,5 @@ constexpr CColor MakeCColor(unsigned char red, unsigned char green, unsigned cha
 inline constexpr CColor kBlackCColor{0, 0, 0, 255};
 inline constexpr CColor kWhiteCColor{255, 255, 255, 255};
 inline constexpr CColor kRedCColor{255, 0, 0, 255};
-inline constexpr CColor kTransparentCColor{0, 0, 0, 0};
 // The colour that CBitmap::drawTransparent leaves out by default (magenta).
 inline constexpr CColor kMagentaCColor{255, 0, 255, 255};

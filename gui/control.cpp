@@ -6,16 +6,6 @@
 #include <algorithm>
 #include <cmath>
 
-#ifdef TARVEX_RTAS
-long CControlListener::controlModifierClicked(CDrawContext*, CControl*, long) {
-    return 0;
-}
-#else
-long CControlListener::controlModifierClicked(CControl*, long) {
-    return 0;
-}
-#endif
-
 void CControlListener::controlBeginEdit(CControl*) {}
 
 void CControlListener::controlEndEdit(CControl*) {}
@@ -81,24 +71,6 @@ void CControl::turnByWheel(float distance, long buttons) {
     changeValue(next);
     endEdit();
 }
-
-void CControl::notifyValueChanged() {
-    if (!listener) return;
-#ifdef TARVEX_RTAS
-    listener->valueChanged(mouseContext, this);
-#else
-    listener->valueChanged(this);
-#endif
-}
-
-#ifdef TARVEX_RTAS
-void CControl::mouse(CDrawContext* context, CPoint& where, long buttons) {
-    CDrawContext* outer = mouseContext;
-    mouseContext = context;
-    CView::mouse(context, where, buttons);
-    mouseContext = outer;
-}
-#endif
 
 long CControl::frameForValue(long count) const {
     if (count <= 1) return 0;

@@ -24,9 +24,6 @@ public:
     // Turns the knob by the wheel increment per notch (up raises the value).
     bool onWheel(CPoint& where, const float& distance, const long& buttons) override;
 
-    long getNumSubPixmaps() const { return subPixmaps; }
-    CCoord getHeightOfOneImage() const { return heightOfOneImage; }
-
     // Pixels of vertical drag that move the value over its whole range.
     static constexpr CCoord kDragRange = 200;
 
@@ -60,8 +57,6 @@ public:
     bool onWheel(CPoint& where, const float& distance, const long& buttons) override;
 
     void setTransparency(bool state) { transparent = state; }
-    bool getTransparency() const { return transparent; }
-    long getStyle() const { return style; }
     CBitmap* getHandle() const { return handle; }
     // The handle's rectangle for the current value (the slider's container space).
     CRect getHandleRect() const;
@@ -89,8 +84,6 @@ public:
     void draw(CDrawContext* context) override;
     CMouseEventResult onMouseDown(CPoint& where, const long& buttons) override;
 
-    long getStyle() const { return style; }
-
 protected:
     long style;
 };
@@ -109,8 +102,6 @@ public:
     CMouseEventResult onMouseDown(CPoint& where, const long& buttons) override;
     CMouseEventResult onMouseUp(CPoint& where, const long& buttons) override;
     CMouseEventResult onMouseMoved(CPoint& where, const long& buttons) override;
-
-    CCoord getHeightOfOneImage() const { return heightOfOneImage; }
 
 protected:
     CCoord heightOfOneImage;
@@ -132,10 +123,6 @@ public:
     CMouseEventResult onMouseUp(CPoint& where, const long& buttons) override;
     CMouseEventResult onMouseMoved(CPoint& where, const long& buttons) override;
 
-    long getNumSubPixmaps() const { return subPixmaps; }
-    CCoord getHeightOfOneImage() const { return heightOfOneImage; }
-    long getNumPositions() const { return maxPositions; }
-
 protected:
     long subPixmaps;
     CCoord heightOfOneImage;
@@ -151,9 +138,6 @@ public:
                  CCoord heightOfOneImage, CBitmap* background, const CPoint& offset = CPoint());
 
     void draw(CDrawContext* context) override;
-
-    long getNumSubPixmaps() const { return subPixmaps; }
-    CCoord getHeightOfOneImage() const { return heightOfOneImage; }
 
 protected:
     long subPixmaps;

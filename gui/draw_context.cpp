@@ -1,9 +1,5 @@
 #include "gui/draw_context.h"
 
-#ifdef TARVEX_RTAS
-#include "gui/frame.h"
-#endif
-
 #include <string>
 
 namespace {
@@ -48,35 +44,8 @@ CDrawContext::CDrawContext(cairo_surface_t* surface) {
     applyClip();
 }
 
-#ifdef TARVEX_RTAS
-namespace {
-cairo_surface_t* surfaceOf(CFrame* frame) {
-    return frame ? frame->getSurface() : nullptr;
-}
-} // namespace
-
-CDrawContext::CDrawContext(CFrame* owner, void* /*systemContext*/, void* hostWindow)
-    : CDrawContext(surfaceOf(owner) ? surfaceOf(owner)
-                                    : cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 0, 0)) {
-    frame = owner;
-    window = hostWindow;
-    if (!surfaceOf(owner)) ownSurface = cairo_get_target(cairo);
-}
-
-long CDrawContext::getMouseButtons() {
-    return frame ? frame->pollPointer() : 0;
-}
-
-CPoint CDrawContext::getMouseLocation() const {
-    return frame ? frame->getPointerLocation() : CPoint();
-}
-#endif
-
 CDrawContext::~CDrawContext() {
     cairo_destroy(cairo);
-#ifdef TARVEX_RTAS
-    if (ownSurface) cairo_surface_destroy(ownSurface);
-#endif
 }
 
 void CDrawContext::setOffset(const CPoint& value) {

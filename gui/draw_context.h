@@ -7,6 +7,7 @@
 #include "gui/geometry.h"
 
 #include <cairo.h>
+#include <memory>
 #include <vector>
 
 enum CFont {
@@ -43,11 +44,9 @@ public:
     CRect getClipRect() const { return clip; }
 
     void setFillColor(const CColor& color) { fillColor = color; }
-    void setFrameColor(const CColor& color) { frameColor = color; }
     void setFontColor(const CColor& color) { fontColor = color; }
     void setFont(CFont value) { font = value; }
     CColor getFillColor() const { return fillColor; }
-    CColor getFrameColor() const { return frameColor; }
     CColor getFontColor() const { return fontColor; }
     CFont getFont() const { return font; }
 
@@ -67,15 +66,12 @@ public:
 #ifdef TARVEX_RTAS
     // The older generation's context for a frame: draws on the frame's
     // surface (on nothing while the frame is not open) and reads the pointer
-    // of its window. This toolkit draws with cairo alone, so no system context
-    // is needed; `window` is the host window the frame shows in.
+    // of its window. This toolkit draws with cairo alone, so neither the
+    // system context nor the host window is needed.
     CDrawContext(CFrame* frame, void* systemContext, void* window = nullptr);
 
     CFrame* getFrame() const {
         return frame;
-    }
-    void* getWindow() const {
-        return window;
     }
     // Reads the pointer anew and answers the buttons and modifier keys held now
     // (0 without a frame or once its window is gone).
@@ -102,8 +98,11 @@ private:
     CFont font = kNormalFont;
     std::vector<State> saved;
 #ifdef TARVEX_RTAS
+    struct SurfaceDeleter {
+        void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
+    };
     CFrame* frame = nullptr;
-    void* window = nullptr;
-    cairo_surface_t* ownSurface = nullptr; // stands in while the frame has none
+    // Stands in while the frame has none; freed after the cairo context.
+    std::unique_ptr<cairo_surface_t, SurfaceDeleter> ownSurface;
 #endif
 };

@@ -3,7 +3,6 @@
 #include "gui/frame.h"
 #include "vst/audioeffectx.h"
 
-#include <algorithm>
 #include <atomic>
 
 namespace {
@@ -62,15 +61,3 @@ bool AEffGUIEditor::endEdit(VstInt32 index) {
     auto* extended = dynamic_cast<AudioEffectX*>(effect);
     return extended && extended->endEdit(index);
 }
-
-#ifdef TARVEX_RTAS
-VstInt32 AEffGUIEditor::__mouseDeprecated(VstInt32 x, VstInt32 y) {
-    // A frame whose window is gone (its display lost) takes no presses.
-    if (!frame || !frame->isOpen()) return 0;
-    CDrawContext context(frame, nullptr, systemWindow);
-    CPoint where(std::clamp<CCoord>(x, -kCoordLimit, kCoordLimit),
-                 std::clamp<CCoord>(y, -kCoordLimit, kCoordLimit));
-    frame->mouse(&context, where);
-    return 1;
-}
-#endif

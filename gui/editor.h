@@ -12,7 +12,6 @@ class CFrame;
 
 enum {
     kCircularMode = 0,
-    kRelativCircularMode = 1,
     kLinearMode = 2,
 };
 

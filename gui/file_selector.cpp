@@ -1,9 +1,5 @@
 #include "gui/file_selector.h"
 
-#ifdef TARVEX_RTAS
-#include "vst/audioeffectx.h"
-#endif
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -150,12 +146,3 @@ std::vector<std::string> CNewFileSelector::runDesktopDialog(const Request& wante
     if (runProgram(kdialog, output) == Outcome::Succeeded) return firstLine(output);
     return {};
 }
-
-#ifdef TARVEX_RTAS
-long CFileSelector::run(VstFileSelect* select) {
-    if (effect == nullptr || select == nullptr) return 0;
-    if (!effect->openFileSelector(select)) return 0;
-    effect->closeFileSelector(select);
-    return 1;
-}
-#endif

@@ -1,6 +1,7 @@
 #include "gui/frame.h"
 
-#include <algorithm>
+#include "gui/frame_regions.h"
+
 #include <cmath>
 #include <vector>
 
@@ -16,27 +17,6 @@ CRect atOrigin(const CRect& size) {
     if (!usableSize(size)) return CRect();
     return CRect(0, 0, size.width(), size.height());
 }
-
-// Adds `rect` cut to `bounds` (the frame, whose sides fit an int) to `region`.
-void addRect(cairo_region_t* region, CRect rect, const CRect& bounds) {
-    rect.bound(bounds);
-    if (rect.isEmpty()) return;
-    const cairo_rectangle_int_t r{static_cast<int>(rect.left), static_cast<int>(rect.top),
-                                  static_cast<int>(rect.width()), static_cast<int>(rect.height())};
-    cairo_region_union_rectangle(region, &r);
-}
-
-CRect rectOf(const cairo_region_t* region, int index) {
-    cairo_rectangle_int_t r;
-    cairo_region_get_rectangle(region, index, &r);
-    return CRect(r.x, r.y, CCoord{r.x} + r.width, CCoord{r.y} + r.height);
-}
-
-// Frees a region made here when it goes out of scope.
-struct RegionHolder {
-    cairo_region_t* region;
-    ~RegionHolder() { cairo_region_destroy(region); }
-};
 } // namespace
 
 CFrame::CFrame(const CRect& rect, void* parentWindow, AEffGUIEditor* owner)
@@ -147,15 +127,6 @@ bool CFrame::writePng(const char* path) {
     return cairo_surface_write_to_png(surface, path) == CAIRO_STATUS_SUCCESS;
 }
 
-namespace {
-// Points from far outside any window are brought near it, so that distances
-// computed from them cannot overflow.
-CPoint limited(CPoint where) {
-    return CPoint(std::clamp(where.h, -kCoordLimit, kCoordLimit),
-                  std::clamp(where.v, -kCoordLimit, kCoordLimit));
-}
-} // namespace
-
 void CFrame::platformExpose(const CRect& area) {
     // The buffer holds the whole picture: the window shows that part again
     // at the next update. An off-screen frame has nothing to show it from.
@@ -167,7 +138,7 @@ void CFrame::platformExpose(const CRect& area) {
 
 void CFrame::platformMouseDown(CPoint where, long buttons) {
     if (!surface) return;
-    where = limited(where);
+    where.limit(); // a point far outside the window must not overflow distances
     if (tracking) {
         // A press while another is tracked (a second button): the first drag ends here.
         onMouseUp(where, buttons);
@@ -179,20 +150,20 @@ void CFrame::platformMouseDown(CPoint where, long buttons) {
 
 void CFrame::platformMouseUp(CPoint where, long buttons) {
     if (!surface || !tracking) return;
-    where = limited(where);
+    where.limit();
     setTracking(false);
     onMouseUp(where, buttons);
 }
 
 void CFrame::platformMouseMoved(CPoint where, long buttons) {
     if (!surface || !tracking) return;
-    where = limited(where);
+    where.limit();
     onMouseMoved(where, buttons);
 }
 
 void CFrame::platformMouseWheel(CPoint where, float distance, long buttons) {
     if (!surface || tracking || std::isnan(distance)) return;
-    where = limited(where);
+    where.limit();
     onWheel(where, distance, buttons);
 }
 
@@ -216,46 +187,3 @@ void CFrame::setTracking(bool state) {
     tracking = state;
     if (window) window->setPointerGrab(state);
 }
-
-#ifdef TARVEX_RTAS
-void CFrame::drawRect(CDrawContext* context, const CRect& area) {
-    if (!surface || !context) return;
-    CRect bounded = area;
-    bounded.bound(size);
-    if (bounded.isEmpty()) return;
-    paint(*context, bounded);
-    RegionHolder shown{cairo_region_create()};
-    addRect(shown.region, bounded, size);
-    present(shown.region);
-}
-
-void CFrame::draw(CView* view) {
-    if (!surface) return;
-    CDrawContext context(surface);
-    drawRect(&context, view && view->getFrame() == this ? view->getFrameRect() : size);
-}
-
-void CFrame::setScriptedPointer(std::deque<PointerState> states) {
-    script = std::move(states);
-}
-
-long CFrame::pollPointer() {
-    if (window) {
-        CPoint where;
-        long buttons = 0;
-        // A window that cannot be asked (its display gone) reads as released,
-        // so that no tracking loop waits on it.
-        if (window->queryPointer(where, buttons))
-            pointer = {limited(where), buttons};
-        else
-            pointer.buttons = 0;
-    } else if (!script.empty()) {
-        pointer = script.front();
-        pointer.where = limited(pointer.where);
-        script.pop_front();
-    } else {
-        pointer.buttons = 0;
-    }
-    return pointer.buttons;
-}
-#endif

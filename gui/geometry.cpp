@@ -10,10 +10,6 @@ CRect& CRect::offset(CCoord dx, CCoord dy) {
     return *this;
 }
 
-CRect& CRect::moveTo(CCoord x, CCoord y) {
-    return offset(x - left, y - top);
-}
-
 CRect& CRect::bound(const CRect& other) {
     left = std::max(left, other.left);
     top = std::max(top, other.top);
@@ -43,6 +39,12 @@ bool CRect::pointInside(const CPoint& where) const {
 bool CRect::rectOverlap(const CRect& other) const {
     CRect overlap = *this;
     return !overlap.bound(other).isEmpty();
+}
+
+CPoint& CPoint::limit() {
+    h = std::clamp(h, -kCoordLimit, kCoordLimit);
+    v = std::clamp(v, -kCoordLimit, kCoordLimit);
+    return *this;
 }
 
 CRect& CRect::limit() {

@@ -22,6 +22,8 @@ struct CPoint {
         v += dy;
         return *this;
     }
+    // Both coordinates brought within -kCoordLimit..kCoordLimit.
+    CPoint& limit();
     constexpr bool operator==(const CPoint&) const = default;
 };
 
@@ -40,7 +42,6 @@ struct CRect {
     constexpr bool isEmpty() const { return right <= left || bottom <= top; }
 
     CRect& offset(CCoord dx, CCoord dy);
-    CRect& moveTo(CCoord x, CCoord y);
     // Shrinks this rectangle to its overlap with `other` (empty when none).
     CRect& bound(const CRect& other);
     // Grows this rectangle to cover `other` too; an empty rectangle adds nothing.

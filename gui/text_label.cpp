@@ -1,7 +1,7 @@
 #include "gui/text_label.h"
 
-CTextLabel::CTextLabel(const CRect& rect, const char* initial, CBitmap* bitmap, long labelStyle)
-    : CControl(rect, nullptr, 0, bitmap), style(labelStyle) {
+CTextLabel::CTextLabel(const CRect& rect, const char* initial, CBitmap* bitmap, long /*style*/)
+    : CControl(rect, nullptr, 0, bitmap) {
     setText(initial);
 }
 
@@ -19,11 +19,6 @@ void CTextLabel::setFont(CFont newFont) {
 
 void CTextLabel::setFontColor(const CColor& color) {
     fontColor = color;
-    setDirty(true);
-}
-
-void CTextLabel::setBackColor(const CColor& color) {
-    backColor = color;
     setDirty(true);
 }
 

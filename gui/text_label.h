@@ -9,7 +9,7 @@
 
 class CTextLabel : public CControl {
 public:
-    // `style` is kept for callers that pass one; no style bit changes the drawing.
+    // The style word is taken for callers that pass one; no style bit changes the drawing.
     CTextLabel(const CRect& size, const char* text = nullptr, CBitmap* background = nullptr,
                long style = 0);
 
@@ -23,11 +23,7 @@ public:
     CFont getFont() const { return font; }
     void setFontColor(const CColor& color);
     CColor getFontColor() const { return fontColor; }
-    void setBackColor(const CColor& color);
-    CColor getBackColor() const { return backColor; }
     void setTransparency(bool state);
-    bool getTransparency() const { return transparent; }
-    long getStyle() const { return style; }
 
 protected:
     std::string text;
@@ -35,5 +31,4 @@ protected:
     CColor fontColor = kWhiteCColor;
     CColor backColor = kBlackCColor;
     bool transparent = false;
-    long style;
 };

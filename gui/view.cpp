@@ -167,13 +167,10 @@ CView* CViewContainer::getViewAt(const CPoint& where) const {
     return nullptr;
 }
 
-namespace {
-// A plain view works in its container's space, a container in its own.
-CPoint toChildSpace(const CView* child, const CPoint& where) {
+CPoint CViewContainer::toChildSpace(const CView* child, const CPoint& where) {
     if (dynamic_cast<const CViewContainer*>(child) == nullptr) return where;
     return CPoint(where.h - child->getViewSize().left, where.v - child->getViewSize().top);
 }
-} // namespace
 
 CMouseEventResult CViewContainer::onMouseDown(CPoint& where, const long& buttons) {
     mouseTarget = nullptr;
@@ -216,44 +213,6 @@ bool CViewContainer::onWheel(CPoint& where, const float& distance, const long& b
     target->forget();
     return used;
 }
-
-#ifdef TARVEX_RTAS
-void CView::mouse(CDrawContext* context, CPoint& where, long buttons) {
-    if (!context || !mouseEnabled) return;
-    if (buttons == -1) buttons = context->getMouseButtons();
-    CPoint point = where;
-    if (onMouseDown(point, buttons) != kMouseEventHandled) return;
-    long now = buttons;
-    while ((now = context->getMouseButtons()) & kLButton) {
-        getMouseLocation(context, point);
-        onMouseMoved(point, now);
-        doIdleStuff();
-    }
-    getMouseLocation(context, point);
-    onMouseUp(point, now);
-}
-
-void CView::getMouseLocation(CDrawContext* context, CPoint& where) const {
-    if (!context) return;
-    where = context->getMouseLocation();
-    const CRect inFrame = getFrameRect();
-    where.offset(size.left - inFrame.left, size.top - inFrame.top);
-}
-
-void CView::doIdleStuff() {
-    if (frame && frame->getEditor()) frame->getEditor()->doIdleStuff();
-}
-
-void CViewContainer::mouse(CDrawContext* context, CPoint& where, long buttons) {
-    CView* target = getViewAt(where);
-    if (!target) return;
-    CPoint local = toChildSpace(target, where);
-    // The handler may take the view out of this container.
-    target->remember();
-    target->mouse(context, local, buttons);
-    target->forget();
-}
-#endif
 
 bool CViewContainer::isDirty() const {
     if (dirty) return true;

@@ -135,6 +135,10 @@ public:
     CView* getViewAt(const CPoint& where) const;
 
 protected:
+    // A point of this container's space in the space `child` works in: a
+    // plain view works in its container's space, a container in its own.
+    static CPoint toChildSpace(const CView* child, const CPoint& where);
+
     std::vector<CView*> views; // back to front
     CColor backgroundColor = kBlackCColor;
     CView* mouseTarget = nullptr; // the child that took the last press

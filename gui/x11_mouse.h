@@ -1,4 +1,4 @@
-// Mouse words from X11 pointer events.
+// Mouse words from X11 pointer events, and the events the window asks for.
 #pragma once
 
 #include <cstdint>
@@ -11,3 +11,10 @@ long mouseWordFromX11State(std::uint16_t state);
 // 3 right): the state's word with the left-button bit when `button` is the
 // left one. A press's state does not yet hold its own button.
 long mouseWordFromX11Press(std::uint16_t state, std::uint8_t button);
+
+// The event mask of the editor's window: exposure and structure events, and
+// in the standard generation the pointer's presses, releases and motion. The
+// older generation leaves the presses to the host's window (they pass through
+// this one to it), which hands them to the editor; the editor then follows the
+// pointer itself.
+std::uint32_t x11WindowEventMask();

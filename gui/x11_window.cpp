@@ -306,16 +306,7 @@ std::unique_ptr<PlatformWindow> openPlatformWindow(void* parent, int width, int 
     // under a parent of any depth or visual.
     const xcb_window_t window = xcb_generate_id(c);
     const std::uint32_t valueMask = XCB_CW_BORDER_PIXEL | XCB_CW_EVENT_MASK | XCB_CW_COLORMAP;
-#ifdef TARVEX_RTAS
-    // The host's window takes the presses (they pass through this one to it)
-    // and hands them to the editor, which then follows the pointer itself.
-    constexpr std::uint32_t eventMask = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-#else
-    constexpr std::uint32_t eventMask =
-        XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
-        XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-#endif
-    const std::uint32_t values[] = {0, eventMask, screen->default_colormap};
+    const std::uint32_t values[] = {0, x11WindowEventMask(), screen->default_colormap};
     auto created = xcb_create_window_checked(
         c, screen->root_depth, window, parentWindow, 0, 0, static_cast<std::uint16_t>(width),
         static_cast<std::uint16_t>(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, visual->visual_id,

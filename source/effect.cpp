@@ -165,12 +165,7 @@ void AudioGate::leaveReconfigure() {
 
 Effect::Effect(audioMasterCallback hostCallback)
     : AudioEffectX(hostCallback, kNumPrograms, kNumParams) {
-#ifdef TARVEX_RTAS
-    // The RTAS build starts its work buffers small: its first block grows them.
-    bufferSize = 1;
-#else
-    bufferSize = 1024;
-#endif
+    bufferSize = kInitialBufferSize;
     monoBuffer = std::make_unique_for_overwrite<double[]>(bufferSize);
     leftBuffer = std::make_unique_for_overwrite<double[]>(bufferSize);
     rightBuffer = std::make_unique_for_overwrite<double[]>(bufferSize);
@@ -403,13 +398,6 @@ VstInt32 Effect::canDo(char* text) {
 VstInt32 Effect::getPlugCategory() {
     return 1;
 }
-
-#ifndef TARVEX_RTAS
-bool Effect::setBypass(bool onOff) {
-    processing.store(!onOff, std::memory_order_relaxed);
-    return true;
-}
-#endif
 
 void Effect::resume() {
     AudioEffectX::resume();

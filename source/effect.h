@@ -191,6 +191,9 @@ private:
     Parameter params[kNumParams];
     EffectProgram programs[kNumPrograms];
     Tarvex engine;
+    // The work buffers' first size: 1024 samples, and one sample in the RTAS
+    // build, whose first block grows them (effect_standard.cpp, effect_rtas.cpp).
+    static const int kInitialBufferSize;
     int bufferSize = 0;
     std::unique_ptr<double[]> monoBuffer;
     std::unique_ptr<double[]> leftBuffer;
