@@ -72,6 +72,10 @@ void QVL_Tarvex_AUCocoaUI::dealloc() {
         _idleTimer->release();
         _idleTimer = nullptr;
     }
-    if (AEffEditor* editor = editorOf(_audioUnit)) editor->close();
+    // A newer view of the same unit may have taken the editor into its window:
+    // that one closes it.
+    AEffEditor* editor = editorOf(_audioUnit);
+    if (editor != nullptr && editor->getSystemWindow() == reinterpret_cast<void*>(nativeWindow()))
+        editor->close();
     NSView::dealloc();
 }

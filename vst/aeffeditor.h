@@ -26,6 +26,8 @@ public:
     }
     virtual void close() { systemWindow = nullptr; }
     virtual bool isOpen() { return systemWindow != nullptr; }
+    // The parent window the editor is open in (or was last given).
+    void* getSystemWindow() const { return systemWindow; }
     virtual void idle() {}
 
     virtual void __drawDeprecated(ERect* /*rect*/) {}

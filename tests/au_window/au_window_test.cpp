@@ -123,6 +123,25 @@ TEST_F(AUWindowTest, TimerTicksShowAnotherThreadsChangesAndReleasingTheViewClose
     EXPECT_EQ(NSRunLoop::currentRunLoop().scheduledTimerCount(), 0u);
 }
 
+TEST_F(AUWindowTest, ASecondViewTakesTheEditorAndReleasingTheFirstLeavesItOpen) {
+    NSView* second = nullptr;
+    {
+        const NSAutoreleasePool pool;
+        second = factory->uiViewForAudioUnit(unit.unit, {100.0, 100.0});
+        ASSERT_NE(second, nullptr);
+        second->retain();
+    }
+    const auto secondWindow = static_cast<xcb_window_t>(second->nativeWindow());
+    EXPECT_TRUE(display.children(window()).empty());
+    EXPECT_EQ(display.children(secondWindow).size(), 1u);
+    view->release();
+    view = nullptr;
+    EXPECT_TRUE(editor()->isOpen());
+    EXPECT_EQ(display.children(secondWindow).size(), 1u);
+    second->release();
+    EXPECT_FALSE(editor()->isOpen());
+}
+
 TEST_F(AUWindowTest, AClickInTheEditorReachesTheHostAsOneGesture) {
     EventRecorder recorder;
     const float compressor = unit.parameter(4);
