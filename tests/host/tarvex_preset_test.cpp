@@ -1,4 +1,5 @@
 #include "host/plugin/host_test_plugin.h"
+#include "source/preset_keys.h"
 #include "tools/tarvex_preset.h"
 #include "tools/vst_host.h"
 
@@ -16,63 +17,14 @@
 
 namespace {
 
-// The attribute order of preset files the plug-in writes, with the index each
-// key carries: not index order in two places.
-const std::vector<std::pair<const char*, int>> kFileOrder = {
-    {"mode", 0},
-    {"invertB_enable", 2},
-    {"crossover_frequency", 1},
-    {"channel_select", 3},
-    {"compressorA_enable", 4},
-    {"compressorA_amount", 5},
-    {"compressorA_attack", 6},
-    {"gainA", 7},
-    {"boostA_enable", 8},
-    {"bassA", 9},
-    {"midsA", 10},
-    {"midsA_frequency", 11},
-    {"trebleA", 12},
-    {"driveA", 13},
-    {"clippingA", 14},
-    {"compressorB_enable", 15},
-    {"compressorB_amount", 16},
-    {"compressorB_attack", 17},
-    {"gainB", 18},
-    {"boostB_enable", 19},
-    {"bassB", 20},
-    {"midsB", 21},
-    {"midsB_frequency", 22},
-    {"trebleB", 23},
-    {"driveB", 24},
-    {"clippingB", 25},
-    {"mixAB", 26},
-    {"chorus_enable", 27},
-    {"chorus_level", 28},
-    {"chorus_speed", 29},
-    {"chorus_cutoff", 30},
-    {"reverb_enable", 31},
-    {"reverb_level", 32},
-    {"reverb_decay", 33},
-    {"reverb_damping", 34},
-    {"eq_enable", 48},
-    {"eq_band1", 35},
-    {"eq_band2", 36},
-    {"eq_band3", 37},
-    {"eq_band4", 38},
-    {"eq_band5", 39},
-    {"eq_band6", 40},
-    {"eq_band7", 41},
-    {"eq_band8", 42},
-    {"eq_band9", 43},
-    {"eq_band10", 44},
-    {"eq_band11", 45},
-    {"eq_band12", 46},
-    {"eq_level", 47},
-    {"bright", 49},
-    {"deep", 50},
-    {"cabinet", 51},
-    {"master_volume", 52},
-};
+// The attributes in the order the plug-in writes them (the stored format
+// itself is checked against a whole exported file in the effect's tests).
+std::vector<std::pair<const char*, int>> fileOrder() {
+    std::vector<std::pair<const char*, int>> order;
+    for (const PresetKey& k : presetKeys)
+        order.emplace_back(k.key, k.index);
+    return order;
+}
 
 // A distinct value for every index, printed as "%g" like the plug-in does.
 float valueOf(int index) {
@@ -104,10 +56,10 @@ bool rejects(const std::string& text) {
 } // namespace
 
 TEST(TarvexPresetTest, ReadsEveryKeyToItsIndexWhateverTheAttributeOrder) {
-    std::vector<std::pair<const char*, int>> order = kFileOrder;
+    std::vector<std::pair<const char*, int>> order = fileOrder();
     for (int pass = 0; pass < 2; ++pass) {
         const PresetValues values = parsePreset(fullPreset(order));
-        for (const auto& [key, index] : kFileOrder)
+        for (const auto& [key, index] : fileOrder())
             EXPECT_EQ(values[static_cast<size_t>(index)], valueOf(index)) << key;
         std::reverse(order.begin(), order.end());
     }
@@ -147,7 +99,7 @@ TEST(TarvexPresetTest, FilesAreReadWholeAndAppliedThroughSetParameter) {
                         ("tarvex_preset_test_" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     const std::string path = (folder / "preset.xml").string();
-    std::ofstream(path) << fullPreset(kFileOrder);
+    std::ofstream(path) << fullPreset(fileOrder());
     const PresetValues values = readPresetFile(path);
     EXPECT_EQ(values[48], valueOf(48));
     EXPECT_THROW(readPresetFile((folder / "missing.xml").string()), VstHostError);
