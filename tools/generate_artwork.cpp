@@ -662,17 +662,26 @@ void sectionStrip(cairo_t* cr, double left, double right, double top, const char
     legend(cr, name, (left + right) / 2, top + 7.3, Align::Center, kAccentText, 7);
 }
 
-void panel(cairo_t* cr, Box b) {
-    roundedRect(cr, b, 6);
-    verticalGradient(cr, b.top, b.bottom, kPanelTop, kPanelBottom);
+// A rounded box filled with a vertical gradient from `top` at height `from`
+// to `bottom` at height `to`, its edge stroked and a faint highlight just
+// inside the edge.
+void bevelledBox(cairo_t* cr, Box shape, double radius, double from, double to, Rgb top, Rgb bottom,
+                 double edgeWidth, double highlightAlpha) {
+    roundedRect(cr, shape, radius);
+    verticalGradient(cr, from, to, top, bottom);
     cairo_fill_preserve(cr);
     setColor(cr, kPanelEdge);
-    cairo_set_line_width(cr, 2);
+    cairo_set_line_width(cr, edgeWidth);
     cairo_stroke(cr);
-    roundedRect(cr, {b.left + 1.5, b.top + 1.5, b.right - 1.5, b.bottom - 1.5}, 5);
-    setColor(cr, rgb(255, 255, 255), 0.06);
+    roundedRect(cr, {shape.left + 1.5, shape.top + 1.5, shape.right - 1.5, shape.bottom - 1.5},
+                radius - 1);
+    setColor(cr, rgb(255, 255, 255), highlightAlpha);
     cairo_set_line_width(cr, 1);
     cairo_stroke(cr);
+}
+
+void panel(cairo_t* cr, Box b) {
+    bevelledBox(cr, b, 6, b.top, b.bottom, kPanelTop, kPanelBottom, 2, 0.06);
 }
 
 void divider(cairo_t* cr, double x0, double y0, double x1, double y1) {
@@ -927,16 +936,8 @@ constexpr Box kCloseButton = boxOf(layout::kCloseAboutButton);
 constexpr Box kVersionText = boxOf(layout::kVersionLabel);
 
 void aboutButton(cairo_t* cr, Box b, const char* name) {
-    roundedRect(cr, {b.left + 1, b.top + 1, b.right - 1, b.bottom - 1}, 5);
-    verticalGradient(cr, b.top, b.bottom, rgb(62, 65, 70), rgb(28, 29, 32));
-    cairo_fill_preserve(cr);
-    setColor(cr, kPanelEdge);
-    cairo_set_line_width(cr, 1.2);
-    cairo_stroke(cr);
-    roundedRect(cr, {b.left + 2.5, b.top + 2.5, b.right - 2.5, b.bottom - 2.5}, 4);
-    setColor(cr, rgb(255, 255, 255), 0.08);
-    cairo_set_line_width(cr, 1);
-    cairo_stroke(cr);
+    bevelledBox(cr, {b.left + 1, b.top + 1, b.right - 1, b.bottom - 1}, 5, b.top, b.bottom,
+                rgb(62, 65, 70), rgb(28, 29, 32), 1.2, 0.08);
     legend(cr, name, b.centerX(), b.centerY() + 3.2, Align::Center, kLegend, 8.5);
 }
 
