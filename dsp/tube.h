@@ -124,7 +124,11 @@ template <class T> struct TubeLoop {
             [&](auto low, auto high, T straight) {
                 const T num = u + (low ? lowerNum : negUpperNum);
                 const T den = (low ? lowerDen : upperDen) + (low ? -u : u);
-                return (low | high) ? num / den : straight;
+                // One stage comes here only on a curved segment; lanes pick.
+                if constexpr (std::is_class_v<decltype(low)>)
+                    return num / den;
+                else
+                    return (low | high) ? num / den : straight;
             });
     }
 
