@@ -52,7 +52,6 @@ public:
     // The share of the range that one notch of the wheel moves a control that
     // answers the wheel (a tenth of it with the shift key held).
     void setWheelInc(float increment) { wheelInc = increment; }
-    float getWheelInc() const { return wheelInc; }
 
     void setTag(long newTag) { tag = newTag; }
     long getTag() const { return tag; }

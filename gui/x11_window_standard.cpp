@@ -1,3 +1,5 @@
+// The standard generation's window takes its own presses, releases and
+// pointer motion.
 #include "gui/x11_mouse.h"
 
 #include <xcb/xcb.h>
