@@ -321,9 +321,26 @@ void Effect::setProgram(VstInt32 program) {
         updateDisplay();
 }
 
+void AudioThreads::noteCurrent() {
+    const std::thread::id self = std::this_thread::get_id();
+    if (holdsCurrent()) return;
+    for (std::atomic<std::thread::id>& slot : slots) {
+        std::thread::id empty{};
+        if (slot.compare_exchange_strong(empty, self, std::memory_order_relaxed)) return;
+    }
+    slots[nextReplaced.fetch_add(1, std::memory_order_relaxed) % kSlots].store(
+        self, std::memory_order_relaxed);
+}
+
+bool AudioThreads::holdsCurrent() const {
+    const std::thread::id self = std::this_thread::get_id();
+    for (const std::atomic<std::thread::id>& slot : slots)
+        if (slot.load(std::memory_order_relaxed) == self) return true;
+    return false;
+}
+
 bool Effect::onAudioThread() {
-    return blockThread.load(std::memory_order_relaxed) == std::this_thread::get_id() ||
-           getCurrentProcessLevel() == kRealtimeProcessLevel;
+    return audioThreads.holdsCurrent() || getCurrentProcessLevel() == kRealtimeProcessLevel;
 }
 
 VstIntPtr Effect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
@@ -513,7 +530,7 @@ void Effect::renderFrame(float** inputs, float** outputs, int n, bool accumulate
     if (n <= 0) return;
     float* out0 = outputs[0];
     float* out1 = outputs[1];
-    blockThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
+    audioThreads.noteCurrent();
     if (!gate.enterAudio()) {
         // The sample rate is being changed on another thread: silence.
         if (!accumulate) {

@@ -23,7 +23,7 @@
 //   - after a program change the host is asked to update its display (so a
 //     host that reads the values again on that request can), never from the
 //     audio thread: a change made there leaves the request to the host's next
-//     idle call. The thread that runs the blocks is noted for that.
+//     idle call. Every thread that runs blocks is noted for that (AudioThreads).
 // Called from one thread, every operation does exactly what it would do on
 // the engine directly: pending values are applied before the next block, in
 // index order, and the engine's settings do not depend on that order.
@@ -97,6 +97,25 @@ public:
 private:
     enum : int { idle, audio, reconfigure };
     std::atomic<int> state{idle};
+};
+
+// The threads that have run a block. A host may process on a pool of threads
+// that take turns, so every one of them counts as an audio thread, not only
+// the last. A small fixed set, filled on the audio side without locks or
+// allocation; should more threads than it holds ever run blocks, each new
+// one replaces an earlier one in turn.
+class AudioThreads {
+public:
+    // Audio thread: notes the calling thread.
+    void noteCurrent();
+    // Any thread: true when the calling thread has run a block.
+    bool holdsCurrent() const;
+
+private:
+    static constexpr int kSlots = 16;
+    std::atomic<std::thread::id> slots[kSlots] = {};
+    std::atomic<unsigned> nextReplaced{0};
+    static_assert(std::atomic<std::thread::id>::is_always_lock_free, "set on the audio thread");
 };
 
 class Effect : public AudioEffectX {
@@ -179,7 +198,7 @@ private:
     void growBuffers(int n);
     // Both process forms: the block, then the outputs replaced or added to.
     void renderFrame(float** inputs, float** outputs, int n, bool accumulate);
-    // True on the thread that last ran a block, or where the host says it runs audio.
+    // True on a thread that has run a block, or where the host says it runs audio.
     bool onAudioThread();
 
     std::atomic<bool> tunerOn{false};
@@ -203,8 +222,7 @@ private:
     EngineHandOff handOff;
     AudioGate gate;
     std::atomic<double> indicators[6] = {};
-    std::atomic<std::thread::id> blockThread{};
-    static_assert(std::atomic<std::thread::id>::is_always_lock_free, "stored on the audio thread");
+    AudioThreads audioThreads;
     // A program change on the audio thread whose display update is not sent yet.
     std::atomic<bool> displayUpdateOwed{false};
     // The attached window, which hears of every parameter change; null in

@@ -267,6 +267,39 @@ TEST(EffectProgramTest, ProgramChangeAsksTheHostForADisplayUpdateOffTheAudioThre
     EXPECT_EQ(requests, std::vector({update, update}));
 }
 
+// A host may process on a pool of threads that take turns; a program change
+// made on any of them, outside its blocks, still waits for an idle elsewhere.
+TEST(EffectProgramTest, EveryThreadThatRanABlockDefersTheDisplayUpdate) {
+    static std::vector<std::thread::id> updates;
+    Effect effect([](AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) -> VstIntPtr {
+        if (opcode == audioMasterUpdateDisplay) updates.push_back(std::this_thread::get_id());
+        return 0;
+    });
+    const auto block = [&] {
+        std::vector<float> in(64), out(64);
+        float* channels[2] = {in.data(), out.data()};
+        effect.processReplacing(channels, channels, 64);
+    };
+    const auto changeProgram = [&](VstIntPtr program) {
+        effect.dispatcher(effSetProgram, 0, program, nullptr, 0.0f);
+        effect.dispatcher(effIdle, 0, 0, nullptr, 0.0f);
+    };
+    // Both pool threads are alive at once, so their identities differ.
+    std::thread([&] {
+        block();
+        std::thread([&] {
+            block();
+            changeProgram(3);
+        }).join();
+        changeProgram(4); // the first thread, after the second ran the latest block
+        block();
+    }).join();
+    EXPECT_TRUE(updates.empty());
+    effect.dispatcher(effEditIdle, 0, 0, nullptr, 0.0f);
+    EXPECT_EQ(updates, std::vector{std::this_thread::get_id()});
+    EXPECT_EQ(effect.getProgram(), 4);
+}
+
 TEST(EffectProgramTest, RenamingKeepsTwentyFourCharactersAndTheValues) {
     auto effect = makeEffect();
     std::string name = "abcdefghijklmnopqrstuvwxyz0123";
