@@ -7,6 +7,7 @@
 #include <mutex>
 #include <poll.h>
 #include <spawn.h>
+#include <string_view>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,7 +20,8 @@ CNewFileSelector::DialogRunner& installedRunner() {
     return runner;
 }
 
-// More output than any path: the rest is read and dropped.
+// More output than any path: the rest is read and dropped, and the answer
+// (one byte past this, to tell it was cut) chooses nothing.
 constexpr size_t kMaxOutput = 64 * 1024;
 
 std::string expandHome(const std::string& directory) {
@@ -58,7 +60,7 @@ Outcome runProgram(const std::vector<std::string>& arguments, std::string& outpu
         const ssize_t count = read(pipeEnds[0], buffer, sizeof buffer);
         if (count < 0 && errno == EINTR) continue;
         if (count <= 0) break;
-        const size_t room = kMaxOutput - std::min(kMaxOutput, output.size());
+        const size_t room = kMaxOutput + 1 - std::min(kMaxOutput + 1, output.size());
         output.append(buffer, std::min(room, static_cast<size_t>(count)));
     }
     close(pipeEnds[0]);
@@ -74,11 +76,16 @@ Outcome runProgram(const std::vector<std::string>& arguments, std::string& outpu
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? Outcome::Succeeded : Outcome::Failed;
 }
 
-// The first line of a dialog's answer, if it is a path.
-std::vector<std::string> firstLine(const std::string& output) {
-    const std::string line = output.substr(0, output.find('\n'));
-    if (line.empty()) return {};
-    return {line};
+// The path a dialog answered: its output without the line feed that ends it.
+// A file name may hold a line feed and a broken dialog may print two lines;
+// an answer of more than one line cannot be told from either, so it chooses
+// nothing, as does one cut short or holding a zero byte.
+std::vector<std::string> answeredPath(std::string output) {
+    if (output.size() > kMaxOutput) return {};
+    if (!output.empty() && output.back() == '\n') output.pop_back();
+    if (output.empty() || output.find_first_of(std::string_view("\n\0", 2)) != std::string::npos)
+        return {};
+    return {output};
 }
 } // namespace
 
@@ -137,12 +144,12 @@ std::vector<std::string> CNewFileSelector::runDesktopDialog(const Request& wante
     }
     if (!directory.empty()) zenity.push_back("--filename=" + directory);
     const Outcome outcome = runProgram(zenity, output);
-    if (outcome == Outcome::Succeeded) return firstLine(output);
+    if (outcome == Outcome::Succeeded) return answeredPath(output);
     if (outcome == Outcome::Failed) // cancelled
         return {};
     std::vector<std::string> kdialog{"kdialog", "--title", wanted.title,
                                      save ? "--getsavefilename" : "--getopenfilename",
                                      directory.empty() ? "." : directory};
-    if (runProgram(kdialog, output) == Outcome::Succeeded) return firstLine(output);
+    if (runProgram(kdialog, output) == Outcome::Succeeded) return answeredPath(output);
     return {};
 }

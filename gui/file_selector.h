@@ -1,9 +1,9 @@
 // CNewFileSelector: a modal dialog that asks for one file to open or a file
 // name to save to. It runs the desktop's dialog program, zenity or else
 // kdialog, as a child process (never through a shell) and reads the chosen
-// path from its output; with neither installed, or when the user cancels,
-// nothing is chosen. Tests put a function of their own in place of the
-// dialog with setDialogRunner.
+// path from its output, one line; with neither installed, when the user
+// cancels, or when the answer has more than one line, nothing is chosen. Tests put a function of
+// their own in place of the dialog with setDialogRunner.
 #pragma once
 
 #include "gui/reference.h"

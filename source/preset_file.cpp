@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -71,45 +73,62 @@ PresetFileResult readPresetText(const char* path, std::string& text) {
 
 bool writePresetText(const char* path, const std::string& text) {
     if (path == nullptr || path[0] == '\0') return false;
-    const std::string target = path;
-    if (target.back() == '/') return false; // a folder
-    // What is there now, looked at only: opened without blocking (a FIFO
-    // opens at once) and without following a link. Anything but a regular
-    // file or no file at all is left alone.
-    bool replacing = false;
-    mode_t permissions = 0;
-    {
-        const Descriptor existing{
-            ::open(path, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY)};
-        if (existing.fd >= 0) {
-            struct stat status {};
-            if (::fstat(existing.fd, &status) != 0 || !S_ISREG(status.st_mode)) return false;
-            replacing = true;
-            permissions = status.st_mode & 0777;
-        } else if (errno != ENOENT) {
-            return false; // a link (ELOOP), or a file that may not be looked at
-        }
+    const std::string_view target = path;
+    const size_t slash = target.rfind('/');
+    const std::string name(target.substr(slash + 1)); // the whole path without a "/"
+    // A folder: named by a final "/", "." or "..".
+    if (name.empty() || name == "." || name == "..") return false;
+    // The folder is looked up once, and every step below names its file
+    // relative to it: a link on the way that changes meanwhile cannot put the
+    // new file in one folder and the rename or the clean-up in another.
+    const std::string folderPath =
+        slash == std::string_view::npos ? "." : std::string(target.substr(0, slash + 1));
+    const Descriptor folder{::open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)};
+    if (folder.fd < 0) return false;
+
+    // What is there now, looked at without following a link. Anything but a
+    // regular file or no file at all is left alone.
+    struct stat existing {};
+    const bool replacing = ::fstatat(folder.fd, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!replacing && errno != ENOENT) return false;
+    if (replacing) {
+        if (!S_ISREG(existing.st_mode)) return false;
+        // The rename needs only the folder's permission: the file's own is
+        // asked by opening it for writing (not truncated, not followed), so a
+        // preset its user made read-only stays refused. Root may write any.
+        const Descriptor writable{::openat(
+            folder.fd, name.c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY)};
+        if (writable.fd < 0 || ::fstat(writable.fd, &existing) != 0 || !S_ISREG(existing.st_mode))
+            return false;
     }
 
-    // The new file goes beside the target, so that the rename stays within
-    // one file system. O_EXCL makes it ours alone, never an existing file.
-    const std::string folder = target.substr(0, target.rfind('/') + 1);
-    const std::string prefix = folder + ".tarvex-export-" + std::to_string(::getpid()) + '-';
+    // The new file goes in the same folder, so that the rename stays within
+    // one file system, under a short name of its own, so that any name that
+    // fits the folder fits it. O_EXCL makes it ours alone, never an existing file.
+    const std::string prefix = ".tarvex-export-" + std::to_string(::getpid()) + '-';
     std::string temporary;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < kTemporaryAttempts; ++attempt) {
         temporary = prefix + std::to_string(temporaryCount.fetch_add(1));
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = ::openat(folder.fd, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) return false;
     }
     if (fd < 0) return false;
+    // A replacement keeps the old file's permissions and, where the process
+    // may give it away (root), its owner and group. The owner goes first: a
+    // change of owner may clear permission bits.
+    if (replacing && ::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+        // Not allowed: the group at least, where it is one of ours.
+        [[maybe_unused]] const int group = ::fchown(fd, static_cast<uid_t>(-1), existing.st_gid);
+    }
     // On disk before the rename: a crash after it finds the whole new text.
-    const bool written = (!replacing || ::fchmod(fd, permissions) == 0) &&
+    const bool written = (!replacing || ::fchmod(fd, existing.st_mode & 0777) == 0) &&
                          writeAll(fd, text.data(), text.size()) && ::fsync(fd) == 0;
     // close can report a late write error; the descriptor is gone either way.
     const bool closed = ::close(fd) == 0;
-    if (written && closed && ::rename(temporary.c_str(), path) == 0) return true;
-    ::unlink(temporary.c_str());
+    if (written && closed && ::renameat(folder.fd, temporary.c_str(), folder.fd, name.c_str()) == 0)
+        return true;
+    ::unlinkat(folder.fd, temporary.c_str(), 0);
     return false;
 }
 

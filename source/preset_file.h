@@ -17,12 +17,15 @@ enum class PresetFileResult { read, cannotOpen, notARegularFile, tooLarge, readE
 // Reads the whole file at `path` into `text` (left empty unless read).
 PresetFileResult readPresetText(const char* path, std::string& text);
 
-// Writes `text` as the file at `path`: into a new file in the same folder,
-// flushed to disk, then renamed over `path`. Only a regular file (or no file)
-// at `path` is replaced, and it keeps its permissions; a new file gets those
-// of the umask. Answers false, leaving whatever is at `path` as it was and no
-// file of its own behind, for a path that ends in "/" or names a folder, a
-// link, a FIFO or a device, and on any failed step.
+// Writes `text` as the file at `path`: into a new file of its own in the same
+// folder, flushed to disk, then renamed over `path`. The folder is looked up
+// once and every step done within it. Only a regular file (or no file) at
+// `path` is replaced, and only one the process may write; it keeps its
+// permissions and, where the process may (root), its owner and group. A new
+// file gets the umask's permissions. Answers false, leaving whatever is at
+// `path` as it was and no file of its own behind, for a path that ends in
+// "/", ".", ".." or names a folder, a link, a FIFO, a device or a file the
+// process may not write, and on any failed step.
 bool writePresetText(const char* path, const std::string& text);
 
 // What kept a file from being read, for a message: "is not a regular file"

@@ -16,6 +16,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -394,6 +395,10 @@ protected:
             lastRequest = r;
             return chosen.empty() ? std::vector<std::string>{} : std::vector<std::string>{chosen};
         });
+        clickPresetButton(exportButton);
+    }
+    // The same with whatever dialog is installed.
+    void clickPresetButton(bool exportButton) {
         click(centreOf(control(70)));
         ASSERT_TRUE(editor->isAboutShown());
         click(exportButton ? CPoint(55 + 480, 77 + 115) : CPoint(55 + 330, 77 + 115));
@@ -485,6 +490,44 @@ TEST_F(PresetButtonsTest, FoldersAndFilesTheDialogDidNotConfirmAreNotWritten) {
     // Chosen by its own name, the dialog has asked before replacing it.
     pressPresetButton(true, good);
     EXPECT_GT(std::filesystem::file_size(good), 4u);
+    std::filesystem::remove_all(folder);
+}
+
+TEST_F(PresetButtonsTest, ADesktopDialogAnswerOfTwoLinesChoosesNothing) {
+    open();
+    std::string folder = tempPath("lines-XXXXXX");
+    ASSERT_NE(::mkdtemp(folder.data()), nullptr);
+    // A stand-in zenity that prints the answer kept beside it.
+    std::ofstream(folder + "/zenity") << "#!/bin/sh\nexec /bin/cat \"${0%/*}/answer\"\n";
+    ASSERT_EQ(::chmod((folder + "/zenity").c_str(), 0700), 0);
+    const std::string foo = folder + "/foo.xml";
+    float values[kNumParams];
+    for (int i = 0; i < kNumParams; ++i)
+        values[i] = effect->getParameter(i);
+    values[13] = 0.125f;
+    const std::string preset = presetText(values);
+    std::ofstream(foo) << preset;
+    auto text = [](const std::string& file) {
+        std::ifstream in(file);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", folder.c_str(), 1);
+    // The first line names foo.xml, and line1 (which would be line1.xml).
+    const std::string answers[] = {foo + "\nbar.xml\n", folder + "/line1\nline2.preset\n"};
+    for (bool exportButton : {false, true})
+        for (const std::string& answer : answers) {
+            std::ofstream(folder + "/answer") << answer;
+            clickPresetButton(exportButton);
+        }
+    EXPECT_NE(effect->getParameter(13), 0.125f);
+    EXPECT_EQ(text(foo), preset);
+    EXPECT_FALSE(fileExists(folder + "/line1.xml"));
+    // One line, ended by its line feed, is the answer the stand-in gives.
+    std::ofstream(folder + "/answer") << foo << '\n';
+    clickPresetButton(false);
+    EXPECT_EQ(effect->getParameter(13), 0.125f);
+    setenv("PATH", path.c_str(), 1);
     std::filesystem::remove_all(folder);
 }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -15,12 +16,14 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <grp.h>
 #include <memory>
 #include <random>
 #include <signal.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -304,6 +307,116 @@ TEST(PresetExportTest, APresetIsReplacedWholeOrNotAtAllAndKeepsItsPermissions) {
     EXPECT_EQ(readFile(path), readFile(folder + "/new.xml"));
     EXPECT_EQ(namesIn(folder), (std::vector<std::string>{"good.xml", "new.xml"}));
     std::filesystem::remove_all(folder);
+}
+
+TEST(PresetExportTest, LongNamesAndPathsThatCanBeCreatedAreWritten) {
+    auto effect = std::make_unique<Effect>(nullptr);
+    const std::string folder = freshFolder("long");
+    // The longest file name, and a 4,087-byte path through nested folders
+    // whose file name is short: the new file's own name must fit beside both.
+    std::string deep = folder;
+    while (4087 - 9 - deep.size() > 201) {
+        deep += '/' + std::string(200, 'd');
+        ASSERT_EQ(::mkdir(deep.c_str(), 0700), 0);
+    }
+    deep += '/' + std::string(4087 - 9 - deep.size() - 1, 'e');
+    ASSERT_EQ(::mkdir(deep.c_str(), 0700), 0);
+    for (const std::string& path : {folder + '/' + std::string(255, 'n'), deep + "/bass.xml"}) {
+        ASSERT_TRUE(path.size() == 4087 || path.size() == folder.size() + 256);
+        EXPECT_TRUE(exportPreset(path.c_str(), effect.get())) << path.size();
+        EXPECT_TRUE(readFile(path).ends_with("></TarvexPreset>\n")) << path.size();
+    }
+    EXPECT_EQ(namesIn(deep), std::vector<std::string>{"bass.xml"});
+    std::filesystem::remove_all(folder);
+}
+
+TEST(PresetExportTest, AFolderLinkThatFlipsMidExportLeavesNoFileBehind) {
+    auto effect = std::make_unique<Effect>(nullptr);
+    const std::string folder = freshFolder("flip");
+    ASSERT_EQ(::mkdir((folder + "/a").c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir((folder + "/b").c_str(), 0700), 0);
+    ASSERT_EQ(::symlink("a", (folder + "/link").c_str()), 0);
+    // The link turns between the two folders, each turn one atomic rename.
+    struct Flipper {
+        std::atomic<bool> stop{false};
+        std::thread thread;
+        ~Flipper() {
+            stop = true;
+            if (thread.joinable()) thread.join();
+        }
+    } flipper;
+    flipper.thread = std::thread([&] {
+        const std::string next = folder + "/next";
+        for (bool toB = true; !flipper.stop; toB = !toB) {
+            if (::symlink(toB ? "b" : "a", next.c_str()) != 0 ||
+                ::rename(next.c_str(), (folder + "/link").c_str()) != 0)
+                ::unlink(next.c_str());
+        }
+    });
+    int written = 0;
+    for (int i = 0; i < 300; ++i) {
+        effect->setParameter(7, static_cast<float>(i) / 300.0f);
+        written += exportPreset((folder + "/link/bass.xml").c_str(), effect.get());
+    }
+    flipper.stop = true;
+    flipper.thread.join();
+    EXPECT_GT(written, 0);
+    // Each folder holds at most the preset, and that one whole.
+    for (const char* side : {"/a", "/b"}) {
+        const std::vector<std::string> names = namesIn(folder + side);
+        if (names.empty()) continue;
+        EXPECT_EQ(names, std::vector<std::string>{"bass.xml"}) << side;
+        const std::string text = readFile(folder + side + "/bass.xml");
+        EXPECT_TRUE(text.starts_with("<?xml ") && text.ends_with("></TarvexPreset>\n")) << side;
+    }
+    std::filesystem::remove_all(folder);
+}
+
+TEST(PresetExportTest, AReadOnlyPresetIsReplacedOnlyWhereTheProcessMayWriteIt) {
+    auto effect = std::make_unique<Effect>(nullptr);
+    const std::string folder = freshFolder("readonly");
+    const std::string path = folder + "/mine.xml";
+    const std::string mine = "<TarvexPreset mode=\"1\"></TarvexPreset>\n";
+    writeFile(path, mine);
+    ASSERT_EQ(::chmod(path.c_str(), 0400), 0);
+    constexpr uid_t kUser = 65534;
+    constexpr gid_t kGroup = 4321;
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(folder.c_str(), kUser, kUser), 0);
+        ASSERT_EQ(::chown(path.c_str(), kUser, kGroup), 0);
+    }
+    // Its unprivileged owner, who may write the folder, is refused: asked in
+    // a child process that gives up root.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (root && (::setgroups(0, nullptr) != 0 || ::setresgid(kUser, kUser, kUser) != 0 ||
+                     ::setresuid(kUser, kUser, kUser) != 0))
+            ::_exit(77);
+        if (::access(folder.c_str(), W_OK | X_OK) != 0) ::_exit(77);
+        ::_exit(exportPreset(path.c_str(), effect.get()) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_NE(WEXITSTATUS(status), 1) << "the read-only preset was replaced";
+    EXPECT_EQ(readFile(path), mine);
+    EXPECT_EQ(namesIn(folder), std::vector<std::string>{"mine.xml"});
+    if (root) {
+        // Root may write any file; the replacement keeps the old one's
+        // owner, group and permissions.
+        EXPECT_TRUE(exportPreset(path.c_str(), effect.get()));
+        struct stat replaced {};
+        EXPECT_EQ(::stat(path.c_str(), &replaced), 0);
+        EXPECT_EQ(replaced.st_uid, kUser);
+        EXPECT_EQ(replaced.st_gid, kGroup);
+        EXPECT_EQ(replaced.st_mode & 07777, 0400u);
+        EXPECT_TRUE(readFile(path).ends_with("></TarvexPreset>\n"));
+    }
+    std::filesystem::remove_all(folder);
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "cannot export as user " << kUser << " with a folder of its own";
 }
 
 TEST(PresetTextTest, LongTextsAreCutAt2047Characters) {
