@@ -421,8 +421,8 @@ void Effect::setSampleRate(float rate) {
 }
 
 double Effect::VUState(int which) {
-    if (which < 1 || which > 6) return 0.0;
-    return indicators[which - 1].load(std::memory_order_relaxed);
+    if (which < kCompressorAIndicator || which > kOutputIndicator) return 0.0;
+    return indicators[which - kCompressorAIndicator].load(std::memory_order_relaxed);
 }
 
 void Effect::setBlockSize(VstInt32 size) {

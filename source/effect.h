@@ -146,8 +146,16 @@ public:
     // are ignored.
     void LoadFactoryPreset(int number);
 
-    // Indicator 1..6 (compressor A, limiter A, compressor B, limiter B, input,
-    // output) as of the last block; 0 for any other number.
+    // The indicators, by their numbers.
+    enum Indicator : int {
+        kCompressorAIndicator = 1,
+        kLimiterAIndicator,
+        kCompressorBIndicator,
+        kLimiterBIndicator,
+        kInputIndicator,
+        kOutputIndicator,
+    };
+    // Indicator `which` as of the last block; 0 for any other number.
     double VUState(int which);
 
     // The tuner is fed the summed input while set (the editor's tuner button).
