@@ -71,8 +71,7 @@ struct Param {
 // Channel B's parameters repeat channel A's, in the same order, this many
 // indices later.
 constexpr int kChannelParameterStep = Param::compressorB_enable - Param::compressorA_enable;
-static_assert(Param::clippingB - Param::clippingA == kChannelParameterStep &&
-              Param::mixAB == Param::clippingB + 1);
+static_assert(Param::clippingB - Param::clippingA == kChannelParameterStep);
 
 // True when every row's `index` equals its position, so a table of one row
 // per parameter that misses or swaps a row does not build.

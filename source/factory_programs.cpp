@@ -16,7 +16,8 @@ program(const char* name, const float (&frontValues)[front],
         const float (&effectValues)[effects], const float (&equaliserValues)[equaliser],
         const float (&outputValues)[output]) {
     static_assert(front == Param::compressorA_enable);
-    static_assert(channelA == kChannelParameterStep && channelB == kChannelParameterStep);
+    static_assert(channelA == Param::compressorB_enable - Param::compressorA_enable);
+    static_assert(channelB == Param::mixAB - Param::compressorB_enable);
     static_assert(effects == Param::eq_band1 - Param::mixAB);
     static_assert(equaliser == Param::eq_enable - Param::eq_band1);
     static_assert(output == Param::count - Param::eq_enable);
