@@ -4,13 +4,15 @@
 #include "dsp/block.h"
 #include "dsp/mapping.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 Tarvex::Tarvex() {
     power.SetState(1.0);
-    noise.SetParameter(0, 1.0);
-    noise.SetParameter(3, -150.0);
-    mixer.SetParameter(0, 2.0);
+    noise.SetParameter(WhiteNoise::kOn, 1.0);
+    noise.SetParameter(WhiteNoise::kLevelDb, -150.0);
+    mixer.SetParameter(CrossFader::kMode, 2.0);
     for (Filter* bright : {&bright1, &bright2})
         bright->SetParameters({true, FilterType::LowPass, 1000.0, 0.7071, 0.0});
     deep.SetParameters({true, FilterType::HighPass1, 100.0, 1.0, 0.0});
@@ -29,7 +31,7 @@ Tarvex::Tarvex() {
     markers.compressorB_enable = markers.boostB_enable = false;
     markers.chorus_enable = markers.reverb_enable = markers.eq_enable = false;
     markers.cabinet = -1;
-    for (int index = 1; index < tarvexHostParameterCount; ++index)
+    for (int index = 0; index < Param::count; ++index)
         if (double* field = doubleField(markers, index)) *field = -1.0;
     markers.bright = 1.0;
     current = markers;
@@ -43,7 +45,7 @@ Tarvex::Tarvex() {
     defaults.compressorB_enable = defaults.boostB_enable = true;
     defaults.chorus_enable = defaults.reverb_enable = defaults.eq_enable = true;
     defaults.cabinet = 0;
-    for (int index = 1; index < tarvexHostParameterCount; ++index)
+    for (int index = 0; index < Param::count; ++index)
         if (double* field = doubleField(defaults, index)) *field = 0.5;
     defaults.master_volume = 0.0;
     SetParameters(defaults);
@@ -159,4 +161,193 @@ void Tarvex::Reserve(int n) {
     chorus.Reserve(n);
     reverb.Reserve(n);
     meterInput.Reserve(n);
+}
+
+// The engine's parameters: each value is checked by its parameter's rule and
+// kept in `current`; an accepted change goes, mapped to the unit of its block,
+// to the block(s) it controls.
+
+void Tarvex::SetParameter(int index, double value) {
+    using Rule = ParameterSlot::Rule;
+    const ParameterSlot* slot = parameterSlot(index);
+    if (slot == nullptr) return;
+    switch (slot->rule) {
+    case Rule::Switch: {
+        bool& field = current.*slot->flag;
+        if (std::isnan(value)) return;
+        const bool on = value >= 0.5;
+        if (on == field) return;
+        field = on;
+        Apply(index, on ? 1.0 : 0.0);
+        return;
+    }
+    case Rule::Choice: {
+        int& field = current.*slot->choice;
+        const int step = position(value, slot->choices);
+        if (step == INT_MIN) return; // not a number, or far outside the steps
+        const int choice = step - 1;
+        if (static_cast<unsigned>(choice) >= static_cast<unsigned>(slot->choices) ||
+            choice == field)
+            return;
+        field = choice;
+        Apply(index, choice);
+        return;
+    }
+    case Rule::Bounded:
+        if (!(value >= 0.0 && value <= 1.0)) return;
+        break;
+    case Rule::Positive:
+        if (!(value > 0.0) || !std::isfinite(value)) return;
+        value = std::min(value, 1.0);
+        break;
+    case Rule::Plain:
+        // A host's NaN or infinity would be stored and saved with the
+        // project; it is refused like any other unusable value.
+        if (!std::isfinite(value)) return;
+        // Beyond the scale these settings are gains and frequencies without
+        // end: a volume of 50 is +888 dB and overflows the output. A value
+        // outside 0..1 takes the nearest end of the scale, so no value is
+        // louder than the loudest setting the scale offers.
+        value = std::clamp(value, 0.0, 1.0);
+        break;
+    }
+    double& field = current.*slot->number;
+    if (value == field) return;
+    field = value;
+    Apply(index, value);
+}
+
+// A channel's parameters are its settings kCompressorOn to kClipping, in
+// order; the equaliser's bands and level are its stages, in order.
+static_assert(Param::clippingA - Param::compressorA_enable ==
+              TarvexChannel::kClipping - TarvexChannel::kCompressorOn);
+static_assert(Param::eq_level - Param::eq_band1 ==
+              GraphicEQ12Bass::kLevel - GraphicEQ12Bass::kFirstBand);
+
+void Tarvex::Apply(int index, double v) {
+    if (index >= Param::compressorA_enable && index <= Param::clippingA) {
+        channelA.SetParameter(TarvexChannel::kCompressorOn + (index - Param::compressorA_enable),
+                              v);
+        return;
+    }
+    if (index >= Param::compressorB_enable && index <= Param::clippingB) {
+        channelB.SetParameter(TarvexChannel::kCompressorOn + (index - Param::compressorB_enable),
+                              v);
+        return;
+    }
+    if (index >= Param::eq_band1 && index <= Param::eq_level) {
+        eq.SetParameter(GraphicEQ12Bass::kFirstBand + (index - Param::eq_band1),
+                        range(v, -15.0, 15.0));
+        return;
+    }
+    switch (index) {
+    case Param::mode: // "Biamp" switches the split on
+        crossover.SetParameter(CrossoverLR4::kOn, v == 1.0 ? 1.0 : 0.0);
+        return;
+    case Param::crossover_frequency:
+        crossover.SetParameter(CrossoverLR4::kFrequency, rangeLog(v, 80.0, 5000.0));
+        return;
+    case Param::invertB_enable:
+        channelB.SetParameter(TarvexChannel::kInvert, v);
+        return;
+    case Param::channel_select: // 0 "B", 1 "A+B", 2 "A"
+        channelA.SetParameter(TarvexChannel::kChannelOn, v == 0.0 ? 0.0 : 1.0);
+        channelB.SetParameter(TarvexChannel::kChannelOn, v == 2.0 ? 0.0 : 1.0);
+        return;
+    case Param::mixAB:
+        mixer.SetParameter(CrossFader::kPosition, 1.0 - v);
+        return;
+    case Param::chorus_enable:
+        chorus.SetParameter(BassChorus::kOn, v);
+        return;
+    case Param::chorus_level:
+        chorus.SetParameter(BassChorus::kLevel, v);
+        return;
+    case Param::chorus_speed:
+        chorus.SetParameter(BassChorus::kRate, rangeLog(v, 0.1, 20.0));
+        return;
+    case Param::chorus_cutoff:
+        chorus.SetParameter(BassChorus::kCutoff, rangeLog(v, 100.0, 2000.0));
+        return;
+    case Param::reverb_enable:
+        reverb.SetParameter(ClubReverb::kOn, v);
+        return;
+    case Param::reverb_level:
+        reverb.SetParameter(ClubReverb::kLevel, range(v, -65.0, -40.0));
+        return;
+    case Param::reverb_decay:
+        reverb.SetDecay(range(std::pow(v, 0.2), 0.4, 0.9));
+        return;
+    case Param::reverb_damping:
+        reverb.SetDamping(range(v, 0.0, 1.0));
+        return;
+    case Param::eq_enable:
+        eq.SetParameter(GraphicEQ12Bass::kOn, v);
+        return;
+    case Param::bright: {
+        const double frequency = rangeLog(v, 2500.0, 6000.0);
+        bright1.SetParameter(Filter::kFrequency, frequency);
+        bright2.SetParameter(Filter::kFrequency, frequency);
+        return;
+    }
+    case Param::deep:
+        deep.SetParameter(Filter::kFrequency, rangeLog(1.0 - v, 15.0, 150.0));
+        return;
+    case Param::cabinet:
+        cabinetStage.SetCabinet(static_cast<int>(v));
+        return;
+    case Param::master_volume:
+        masterVolume().SetParameter(Filter::kGain, range(v, -12.0, 6.0));
+        return;
+    case Param::power:
+        power.SetState(v);
+        return;
+    default:
+        return;
+    }
+}
+
+void Tarvex::SetParameters(TarvexParameters p) {
+    // A switch goes as 0.0 or 1.0, a choice as its number (which SetParameter
+    // reads as a normalised value).
+    const auto set = [this, &p](int index) {
+        const ParameterSlot& slot = *parameterSlot(index);
+        if (slot.flag != nullptr)
+            SetParameter(index, p.*slot.flag ? 1.0 : 0.0);
+        else if (slot.choice != nullptr)
+            SetParameter(index, p.*slot.choice);
+        else
+            SetParameter(index, p.*slot.number);
+    };
+    // Power first, the crossover frequency before the mode and the
+    // equaliser's switch before its bands; otherwise in index order.
+    set(Param::power);
+    set(Param::crossover_frequency);
+    set(Param::mode);
+    set(Param::invertB_enable);
+    set(Param::channel_select);
+    for (int index = Param::compressorA_enable; index <= Param::reverb_damping; ++index)
+        set(index);
+    set(Param::eq_enable);
+    for (int index = Param::eq_band1; index <= Param::eq_level; ++index)
+        set(index);
+    for (int index = Param::bright; index <= Param::master_volume; ++index)
+        set(index);
+}
+
+double Tarvex::GetParameter(int index) const {
+    const ParameterSlot* slot = parameterSlot(index);
+    if (slot == nullptr) return 0.0;
+    switch (index) {
+    case Param::mode:
+        return current.mode == 0 ? 0.0 : 1.0;
+    case Param::channel_select:
+        return current.channel_select == 0 ? 0.0 : current.channel_select == 2 ? 1.0 : 0.5;
+    case Param::cabinet: // the choices spread over 0..1
+        return current.cabinet / static_cast<double>(slot->choices - 1);
+    default:
+        break;
+    }
+    if (slot->flag != nullptr) return current.*slot->flag ? 1.0 : 0.0;
+    return current.*slot->number;
 }

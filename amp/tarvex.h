@@ -7,7 +7,7 @@
 //   stereo) -> chorus -> reverb,
 // behind a click-free power stage. Input and output peak envelopes feed the
 // level indicators. Parameters arrive normalised (0..1) by engine parameter
-// index and are mapped to physical units here (tarvex_parameters.cpp).
+// index (Param) and are mapped to physical units here.
 //
 // A single-threaded class: the caller hands changes from other threads over
 // at block boundaries. A Tarvex holds several megabytes of fixed arrays; keep
@@ -42,7 +42,7 @@ public:
     void Reserve(int n);
     void process(double* in, double* outLeft, double* outRight, int n);
 
-    // Engine parameter `index` (0..52 host parameters, 54 power) with a
+    // Engine parameter `index` (a host parameter or Param::power) with a
     // normalised value; rejected or unchanged values reach no block.
     void SetParameter(int index, double value);
     void SetParameters(TarvexParameters p);
@@ -80,4 +80,7 @@ public:
 private:
     // Sends an accepted value, mapped, to the block(s) it controls.
     void Apply(int index, double value);
+    // The master volume has no stage of its own: it is the gain of the first
+    // bright filter.
+    Filter& masterVolume() { return bright1; }
 };

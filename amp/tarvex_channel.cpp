@@ -368,44 +368,44 @@ TarvexChannel::TarvexChannel() {
 
 void TarvexChannel::SetParameter(int index, double value) {
     switch (index) {
-    case 0:
+    case kChannelOn:
         channelOn.SetState(readSwitch(value) ? 1.0 : 0.0);
         return;
-    case 1:
+    case kInvert:
         invertGain = readSwitch(value) ? -1.0 : 1.0;
         return;
-    case 2:
-        compressor.SetParameter(0, readSwitch(value) ? 1.0 : 0.0);
+    case kCompressorOn:
+        compressor.SetParameter(CompressorSustainer::kOn, readSwitch(value) ? 1.0 : 0.0);
         return;
-    case 3:
-        compressor.SetParameter(2, value);
+    case kCompressorAmount:
+        compressor.SetParameter(CompressorSustainer::kAmount, value);
         return;
-    case 4:
-        compressor.SetParameter(3, range(value, 0.001, 0.05));
+    case kCompressorAttack:
+        compressor.SetParameter(CompressorSustainer::kAttack, range(value, 0.001, 0.05));
         return;
-    case 5:
-        gainControl.SetParameter(1, range(value, 0.02, 1.0));
+    case kGain:
+        gainControl.SetParameter(GainControl::kPosition, range(value, 0.02, 1.0));
         return;
-    case 6:
-        tubePre.SetParameter(9, readSwitch(value) ? 40.0 : 20.0);
+    case kBoost:
+        tubePre.SetParameter(Tube::kGainDb, readSwitch(value) ? 40.0 : 20.0);
         return;
-    case 7:
-        bass.SetParameter(4, range(value, -15.0, 15.0));
+    case kBass:
+        bass.SetParameter(Filter::kGain, range(value, -15.0, 15.0));
         return;
-    case 8:
-        mid.SetParameter(4, range(value, -12.0, 12.0));
+    case kMids:
+        mid.SetParameter(Filter::kGain, range(value, -12.0, 12.0));
         return;
-    case 9:
-        mid.SetParameter(2, rangeLog(value, 40.0, 4000.0));
+    case kMidFrequency:
+        mid.SetParameter(Filter::kFrequency, rangeLog(value, 40.0, 4000.0));
         return;
-    case 10:
-        treble.SetParameter(4, range(value, -15.0, 15.0));
+    case kTreble:
+        treble.SetParameter(Filter::kGain, range(value, -15.0, 15.0));
         return;
-    case 11:
-        tubePost.SetParameter(9, range(value, -25.0, 15.0));
+    case kDrive:
+        tubePost.SetParameter(Tube::kGainDb, range(value, -25.0, 15.0));
         return;
-    case 12:
-        tubePost.SetParameter(3, value);
+    case kClipping:
+        tubePost.SetParameter(Tube::kKnee, value);
         return;
     default:
         return;

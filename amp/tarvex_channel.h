@@ -20,10 +20,26 @@ class TarvexChannel {
 public:
     TarvexChannel();
 
-    // Setting indices, values normalised 0..1 ("on" means 0.5 and above):
-    // 0 channel on, 1 polarity inverted, 2 compressor on, 3 compressor amount,
-    // 4 compressor attack, 5 gain, 6 boost on, 7 bass, 8 mids, 9 mid frequency,
-    // 10 treble, 11 drive, 12 clipping. Other indices are ignored.
+    // Setting indices. The engine's eleven parameters of a channel are the
+    // settings kCompressorOn to kClipping, in this order.
+    enum Setting : int {
+        kChannelOn,
+        kInvert, // polarity inverted
+        kCompressorOn,
+        kCompressorAmount,
+        kCompressorAttack,
+        kGain,
+        kBoost,
+        kBass,
+        kMids,
+        kMidFrequency,
+        kTreble,
+        kDrive,
+        kClipping,
+    };
+
+    // One setting, normalised 0..1 ("on" means 0.5 and above); other indices
+    // are ignored.
     void SetParameter(int index, double value);
     // Picks the oversampling factor and the pre-amp tube's nominal rate, passes
     // the rate on and runs both tubes until their rate-change fades are over.

@@ -29,7 +29,7 @@ struct StereoBlock {
 
 void BM_ChorusSettled(benchmark::State& state) {
     auto chorus = std::make_unique<BassChorus>();
-    chorus->SetParameter(1, static_cast<double>(state.range(0)));
+    chorus->SetParameter(BassChorus::kMode, static_cast<double>(state.range(0)));
     StereoBlock block;
     for (int i = 0; i < 100; ++i) { // let the glides settle
         block.refill();
@@ -47,13 +47,13 @@ BENCHMARK(BM_ChorusSettled)->Arg(0)->Arg(1)->Arg(2);
 
 void BM_ChorusGliding(benchmark::State& state) {
     auto chorus = std::make_unique<BassChorus>();
-    chorus->SetParameter(1, static_cast<double>(state.range(0)));
+    chorus->SetParameter(BassChorus::kMode, static_cast<double>(state.range(0)));
     StereoBlock block;
     double level = 0.3;
     for (auto _ : state) {
         // A new level before every block: the glide never settles.
         level = level == 0.3 ? 0.7 : 0.3;
-        chorus->SetParameter(4, level);
+        chorus->SetParameter(BassChorus::kLevel, level);
         block.refill();
         chorus->process(block.left.data(), block.right.data(), blockSize);
         benchmark::ClobberMemory();
@@ -64,7 +64,7 @@ BENCHMARK(BM_ChorusGliding)->Arg(0)->Arg(1)->Arg(2);
 
 void BM_ClubReverb(benchmark::State& state) {
     auto reverb = std::make_unique<ClubReverb>();
-    reverb->SetParameter(1, -50.0);
+    reverb->SetParameter(ClubReverb::kLevel, -50.0);
     StereoBlock block;
     for (auto _ : state) {
         block.refill();

@@ -13,7 +13,7 @@ namespace {
 constexpr int blockSize = 256;
 
 void configure(GraphicEQ12Bass& eq) {
-    for (int index = 1; index <= 13; ++index)
+    for (int index = GraphicEQ12Bass::kFirstBand; index <= GraphicEQ12Bass::kLevel; ++index)
         eq.SetParameter(index, index % 2 ? 3.0 : -2.0);
     auto block = bench::noiseBlock(blockSize);
     for (int i = 0; i < 40; ++i)
@@ -50,7 +50,7 @@ BENCHMARK(BM_ThirteenPlainBiquads);
 
 void BM_CrossoverSettled(benchmark::State& state) {
     CrossoverLR4 crossover;
-    crossover.SetParameter(1, 250.0);
+    crossover.SetParameter(CrossoverLR4::kFrequency, 250.0);
     auto in = bench::noiseBlock(blockSize);
     std::vector<double> low(blockSize), high(blockSize);
     for (int i = 0; i < 40; ++i)
@@ -65,7 +65,7 @@ BENCHMARK(BM_CrossoverSettled);
 
 void BM_FourPlainBiquads(benchmark::State& state) {
     CrossoverLR4 crossover;
-    crossover.SetParameter(1, 250.0);
+    crossover.SetParameter(CrossoverLR4::kFrequency, 250.0);
     auto in = bench::noiseBlock(blockSize);
     std::vector<double> low(blockSize), high(blockSize);
     for (int i = 0; i < 40; ++i)
@@ -87,7 +87,7 @@ BENCHMARK(BM_FourPlainBiquads);
 
 void BM_WhiteNoise(benchmark::State& state) {
     WhiteNoise noise;
-    noise.SetParameter(3, -150.0);
+    noise.SetParameter(WhiteNoise::kLevelDb, -150.0);
     auto block = bench::noiseBlock(blockSize);
     for (auto _ : state) {
         noise.process(block.data(), blockSize);

@@ -29,7 +29,7 @@ void BM_FilterCrossFading(benchmark::State& state) {
     for (auto _ : state) {
         // A change before every block: each fade is followed at once by the next.
         frequency = frequency == 440.0 ? 450.0 : 440.0;
-        filter.SetParameter(2, frequency);
+        filter.SetParameter(Filter::kFrequency, frequency);
         filter.process(block.data(), blockSize);
         benchmark::ClobberMemory();
     }

@@ -145,7 +145,7 @@ void BassChorus::SetParameter(int index, double value) {
     if (std::isnan(value)) return;
     bool changed = false;
     switch (index) {
-    case 0:
+    case kOn:
         if (value < 0.5) {
             if (!parameters.enabled) return;
             parameters.enabled = false;
@@ -158,28 +158,28 @@ void BassChorus::SetParameter(int index, double value) {
             bypass.SetState(1.0);
         }
         return;
-    case 1: {
+    case kMode: {
         int mode = 0;
         changed = readChoice(value, 2, mode) && storeIfChanged(parameters.mode, mode);
         break;
     }
-    case 2: // an infinite rate would leave the modulation undefined
+    case kRate: // an infinite rate would leave the modulation undefined
         changed = value > 0.0 && std::isfinite(value) && storeIfChanged(parameters.rate, value);
         break;
-    case 3:
+    case kDepth:
         changed = value >= 0.0 && value <= 1.0 && storeIfChanged(parameters.depth, value);
         break;
-    case 4:
+    case kLevel:
         changed = value >= 0.0 && value <= 1.0 && storeIfChanged(parameters.level, value);
         break;
-    case 5:
+    case kDelay:
         changed = value >= 0.0 && value <= 0.03 && storeIfChanged(parameters.delay, value);
         break;
-    case 6:
+    case kCutoff:
         changed = value > 0.0 && value < 0.5 * fs && storeIfChanged(parameters.cutoff, value);
         if (changed) {
-            highPassL.SetParameter(2, value);
-            highPassR.SetParameter(2, value);
+            highPassL.SetParameter(Filter::kFrequency, value);
+            highPassR.SetParameter(Filter::kFrequency, value);
         }
         break;
     default:
@@ -192,19 +192,19 @@ void BassChorus::SetParameter(int index, double value) {
 
 double BassChorus::GetParameter(int index) const {
     switch (index) {
-    case 0:
+    case kOn:
         return parameters.enabled ? 1.0 : 0.0;
-    case 1:
+    case kMode:
         return parameters.mode;
-    case 2:
+    case kRate:
         return parameters.rate;
-    case 3:
+    case kDepth:
         return parameters.depth;
-    case 4:
+    case kLevel:
         return parameters.level;
-    case 5:
+    case kDelay:
         return parameters.delay;
-    case 6:
+    case kCutoff:
         return parameters.cutoff;
     default:
         return 0.0;
@@ -212,13 +212,13 @@ double BassChorus::GetParameter(int index) const {
 }
 
 void BassChorus::SetParameters(BassChorusParameters p) {
-    SetParameter(0, p.enabled ? 1.0 : 0.0);
-    SetParameter(1, p.mode);
-    SetParameter(2, p.rate);
-    SetParameter(3, p.depth);
-    SetParameter(4, p.level);
-    SetParameter(5, p.delay);
-    SetParameter(6, p.cutoff);
+    SetParameter(kOn, p.enabled ? 1.0 : 0.0);
+    SetParameter(kMode, p.mode);
+    SetParameter(kRate, p.rate);
+    SetParameter(kDepth, p.depth);
+    SetParameter(kLevel, p.level);
+    SetParameter(kDelay, p.delay);
+    SetParameter(kCutoff, p.cutoff);
 }
 
 void BassChorus::SetFs(double rate) {
@@ -229,7 +229,7 @@ void BassChorus::SetFs(double rate) {
     highPassR.SetFs(fs);
     smoothingCoef = smoothingCoefficient(smoothingSeconds, fs);
     dirty = true;
-    if (parameters.cutoff >= 0.5 * fs) SetParameter(6, 0.499 * fs);
+    if (parameters.cutoff >= 0.5 * fs) SetParameter(kCutoff, 0.499 * fs);
 }
 
 void BassChorus::Update() {

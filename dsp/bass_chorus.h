@@ -37,9 +37,12 @@ public:
     BassChorus(const BassChorus&) = delete;
     BassChorus& operator=(const BassChorus&) = delete;
 
-    // 0 on/off (switching on clears the lines), 1 mode, 2 rate, 3 depth,
-    // 4 level, 5 delay, 6 cutoff. Out-of-range, NaN and unchanged values are
-    // ignored; a stored change of 1..6 recomputes the targets at once.
+    // Setting indices, in the record's order: on/off (switching on clears the
+    // lines), mode, rate, depth, level, delay, cutoff.
+    enum Setting : int { kOn, kMode, kRate, kDepth, kLevel, kDelay, kCutoff };
+
+    // Out-of-range, NaN and unchanged values are ignored; a stored change of
+    // kMode..kCutoff recomputes the targets at once.
     void SetParameter(int index, double value);
     double GetParameter(int index) const;
     void SetParameters(BassChorusParameters p);

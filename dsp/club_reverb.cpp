@@ -24,7 +24,7 @@ ClubReverb::ClubReverb() {
 
 void ClubReverb::SetParameter(int index, double value) {
     switch (index) {
-    case 0:
+    case kOn:
         if (value < 0.5) {
             if (!enabled) return;
             enabled = false;
@@ -38,7 +38,7 @@ void ClubReverb::SetParameter(int index, double value) {
             bypass.SetState(1.0);
         }
         return;
-    case 1: {
+    case kLevel: {
         // Any level whose gain is a finite number; NaN and levels whose gain
         // overflows would poison the output for good.
         const double gain = gainOfLevel(value);
@@ -54,9 +54,9 @@ void ClubReverb::SetParameter(int index, double value) {
 
 double ClubReverb::GetParameter(int index) const {
     switch (index) {
-    case 0:
+    case kOn:
         return enabled ? 1.0 : 0.0;
-    case 1:
+    case kLevel:
         return level;
     default:
         return 0.0;
@@ -64,8 +64,8 @@ double ClubReverb::GetParameter(int index) const {
 }
 
 void ClubReverb::SetParameters(ClubReverbParameters p) {
-    SetParameter(0, p.enabled ? 1.0 : 0.0);
-    SetParameter(1, p.level);
+    SetParameter(kOn, p.enabled ? 1.0 : 0.0);
+    SetParameter(kLevel, p.level);
 }
 
 void ClubReverb::SetDecay(double x) {

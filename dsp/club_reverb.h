@@ -22,7 +22,10 @@ class ClubReverb {
 public:
     ClubReverb();
 
-    // 0 on/off (clears the reverb when switched on), 1 return level in dB.
+    // Setting indices: on/off (clears the reverb when switched on), return
+    // level in dB.
+    enum Setting : int { kOn, kLevel };
+
     void SetParameter(int index, double value);
     double GetParameter(int index) const;
     void SetParameters(ClubReverbParameters p);

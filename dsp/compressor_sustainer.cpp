@@ -29,23 +29,23 @@ CompressorSustainer::CompressorSustainer() {
 
 void CompressorSustainer::SetParameter(int index, double value) {
     switch (index) {
-    case 0:
+    case kOn:
         parameters.enabled = readSwitch(value);
         bypass.SetState(parameters.enabled ? 1.0 : 0.0);
         return;
-    case 1: {
+    case kMode: {
         int mode = 0;
         if (readChoice(value, 1, mode) && storeIfChanged(parameters.mode, mode)) fade.dirty = true;
         return;
     }
-    case 2:
+    case kAmount:
         if (value >= 0.0 && value <= 1.0 && storeIfChanged(parameters.amount, value))
             fade.dirty = true;
         return;
-    case 3:
+    case kAttack:
         if (acceptableTime(value) && storeIfChanged(parameters.attack, value)) fade.dirty = true;
         return;
-    case 4:
+    case kRelease:
         if (acceptableTime(value) && storeIfChanged(parameters.release, value)) fade.dirty = true;
         return;
     default:
@@ -55,15 +55,15 @@ void CompressorSustainer::SetParameter(int index, double value) {
 
 double CompressorSustainer::GetParameter(int index) const {
     switch (index) {
-    case 0:
+    case kOn:
         return parameters.enabled ? 1.0 : 0.0;
-    case 1:
+    case kMode:
         return parameters.mode;
-    case 2:
+    case kAmount:
         return parameters.amount;
-    case 3:
+    case kAttack:
         return parameters.attack;
-    case 4:
+    case kRelease:
         return parameters.release;
     default:
         return 0.0;
@@ -71,11 +71,11 @@ double CompressorSustainer::GetParameter(int index) const {
 }
 
 void CompressorSustainer::SetParameters(CompressorSustainerParameters p) {
-    SetParameter(0, p.enabled ? 1.0 : 0.0);
-    SetParameter(1, p.mode);
-    SetParameter(2, p.amount);
-    SetParameter(3, p.attack);
-    SetParameter(4, p.release);
+    SetParameter(kOn, p.enabled ? 1.0 : 0.0);
+    SetParameter(kMode, p.mode);
+    SetParameter(kAmount, p.amount);
+    SetParameter(kAttack, p.attack);
+    SetParameter(kRelease, p.release);
 }
 
 void CompressorSustainer::SetFs(double rate) {

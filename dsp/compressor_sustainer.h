@@ -56,7 +56,10 @@ class CompressorSustainer {
 public:
     CompressorSustainer();
 
-    // 0 on/off, 1 mode (0..1), 2 amount (0..1), 3 attack (s), 4 release (s).
+    // Setting indices: on/off, mode (0..1), amount (0..1), attack (s),
+    // release (s).
+    enum Setting : int { kOn, kMode, kAmount, kAttack, kRelease };
+
     void SetParameter(int index, double value);
     double GetParameter(int index) const;
     void SetParameters(CompressorSustainerParameters p);

@@ -21,11 +21,11 @@ CrossFader::CrossFader() {
 
 void CrossFader::SetParameter(int index, double value) {
     switch (index) {
-    case 0:
+    case kMode:
         // No test for an unchanged law: the same law recomputes the same gains.
         if (readChoice(value, highestMode, mode)) Update();
         return;
-    case 1:
+    case kPosition:
         if (value >= 0.0 && value <= 1.0 && storeIfChanged(position, value)) Update();
         return;
     default:
@@ -35,9 +35,9 @@ void CrossFader::SetParameter(int index, double value) {
 
 double CrossFader::GetParameter(int index) const {
     switch (index) {
-    case 0:
+    case kMode:
         return mode;
-    case 1:
+    case kPosition:
         return position;
     default:
         return 0.0;
@@ -45,8 +45,8 @@ double CrossFader::GetParameter(int index) const {
 }
 
 void CrossFader::SetParameters(CrossFaderParameters p) {
-    SetParameter(0, p.mode);
-    SetParameter(1, p.position);
+    SetParameter(kMode, p.mode);
+    SetParameter(kPosition, p.position);
 }
 
 void CrossFader::SetFs(double rate) {
@@ -75,8 +75,8 @@ void CrossFader::Update() {
         break;
     }
     }
-    gainA.SetParameter(4, decibels(a));
-    gainB.SetParameter(4, decibels(b));
+    gainA.SetParameter(Filter::kGain, decibels(a));
+    gainB.SetParameter(Filter::kGain, decibels(b));
 }
 
 void CrossFader::process(double* a, double* b, double* out, int n) {

@@ -18,7 +18,9 @@ class CrossFader {
 public:
     CrossFader();
 
-    // 0 fade law (0..2), 1 position (0..1).
+    // Setting indices: fade law (0..2), position (0..1).
+    enum Setting : int { kMode, kPosition };
+
     void SetParameter(int index, double value);
     double GetParameter(int index) const;
     void SetParameters(CrossFaderParameters p);

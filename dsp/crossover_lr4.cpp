@@ -24,16 +24,16 @@ CrossoverLR4::CrossoverLR4() {
 
 void CrossoverLR4::SetParameter(int index, double value) {
     switch (index) {
-    case 0:
+    case kOn:
         // No test for an unchanged value: each bypass ignores a repeated state.
         enabled = readSwitch(value);
         for (Filter* f : {&lowPass1, &lowPass2, &highPass1, &highPass2})
-            f->SetParameter(0, enabled ? 1.0 : 0.0);
+            f->SetParameter(Filter::kOn, enabled ? 1.0 : 0.0);
         return;
-    case 1:
+    case kFrequency:
         if (value > 0.0 && value < 0.5 * fs && storeIfChanged(frequency, value)) {
             for (Filter* f : {&lowPass1, &lowPass2, &highPass1, &highPass2})
-                f->SetParameter(2, value);
+                f->SetParameter(Filter::kFrequency, value);
         }
         return;
     default:
@@ -43,9 +43,9 @@ void CrossoverLR4::SetParameter(int index, double value) {
 
 double CrossoverLR4::GetParameter(int index) const {
     switch (index) {
-    case 0:
+    case kOn:
         return enabled ? 1.0 : 0.0;
-    case 1:
+    case kFrequency:
         return frequency;
     default:
         return 0.0;
@@ -53,8 +53,8 @@ double CrossoverLR4::GetParameter(int index) const {
 }
 
 void CrossoverLR4::SetParameters(CrossoverLR4Parameters p) {
-    SetParameter(0, p.enabled ? 1.0 : 0.0);
-    SetParameter(1, p.frequency);
+    SetParameter(kOn, p.enabled ? 1.0 : 0.0);
+    SetParameter(kFrequency, p.frequency);
 }
 
 void CrossoverLR4::SetFs(double rate) {
@@ -65,7 +65,7 @@ void CrossoverLR4::SetFs(double rate) {
     if (frequency >= 0.5 * fs) {
         frequency = 0.499 * fs;
         for (Filter* f : {&lowPass1, &lowPass2, &highPass1, &highPass2})
-            f->SetParameter(2, frequency);
+            f->SetParameter(Filter::kFrequency, frequency);
     }
 }
 

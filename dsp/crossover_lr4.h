@@ -20,7 +20,9 @@ class CrossoverLR4 {
 public:
     CrossoverLR4();
 
-    // 0 on/off, 1 crossover frequency (Hz, 0 < f < fs/2).
+    // Setting indices: on/off, crossover frequency (Hz, 0 < f < fs/2).
+    enum Setting : int { kOn, kFrequency };
+
     void SetParameter(int index, double value);
     double GetParameter(int index) const;
     void SetParameters(CrossoverLR4Parameters p);

@@ -19,24 +19,24 @@ Filter::Filter() {
 
 void Filter::SetParameter(int index, double value) {
     switch (index) {
-    case 0:
+    case kOn:
         parameters.enabled = readSwitch(value);
         bypass.SetState(parameters.enabled ? 1.0 : 0.0);
         return;
-    case 1: {
+    case kType: {
         int type = 0;
         if (readChoice(value, FilterType::AllPass, type) && storeIfChanged(parameters.type, type))
             fade.dirty = true;
         return;
     }
-    case 2:
+    case kFrequency:
         if (value > 0.0 && value < 0.5 * fs && storeIfChanged(parameters.frequency, value))
             fade.dirty = true;
         return;
-    case 3:
+    case kQ:
         if (value > 0.0 && storeIfChanged(parameters.q, value)) fade.dirty = true;
         return;
-    case 4:
+    case kGain:
         if (std::fabs(value) <= maxGainDb && storeIfChanged(parameters.gain, value))
             fade.dirty = true;
         return;
@@ -47,15 +47,15 @@ void Filter::SetParameter(int index, double value) {
 
 double Filter::GetParameter(int index) const {
     switch (index) {
-    case 0:
+    case kOn:
         return parameters.enabled ? 1.0 : 0.0;
-    case 1:
+    case kType:
         return parameters.type;
-    case 2:
+    case kFrequency:
         return parameters.frequency;
-    case 3:
+    case kQ:
         return parameters.q;
-    case 4:
+    case kGain:
         return parameters.gain;
     default:
         return 0.0;
@@ -63,11 +63,11 @@ double Filter::GetParameter(int index) const {
 }
 
 void Filter::SetParameters(FilterParameters p) {
-    SetParameter(0, p.enabled ? 1.0 : 0.0);
-    SetParameter(1, p.type);
-    SetParameter(2, p.frequency);
-    SetParameter(3, p.q);
-    SetParameter(4, p.gain);
+    SetParameter(kOn, p.enabled ? 1.0 : 0.0);
+    SetParameter(kType, p.type);
+    SetParameter(kFrequency, p.frequency);
+    SetParameter(kQ, p.q);
+    SetParameter(kGain, p.gain);
 }
 
 void Filter::SetFs(double rate) {

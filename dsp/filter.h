@@ -112,7 +112,9 @@ class Filter {
 public:
     Filter();
 
-    // 0 on/off, 1 type (0..13), 2 frequency (Hz), 3 q, 4 gain (dB).
+    // Setting indices: on/off, type (0..13), frequency (Hz), q, gain (dB).
+    enum Setting : int { kOn, kType, kFrequency, kQ, kGain };
+
     void SetParameter(int index, double value);
     double GetParameter(int index) const;
     void SetParameters(FilterParameters p);

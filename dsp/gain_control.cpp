@@ -120,14 +120,14 @@ GainControl::GainControl() {
 
 void GainControl::SetParameter(int index, double value) {
     switch (index) {
-    case 0: {
+    case kType: {
         int type = 0;
         if (!readChoice(value, highestType, type)) return;
         parameters.type = type;
         fade.dirty = true; // even for the present type
         return;
     }
-    case 1:
+    case kPosition:
         if (value >= 0.0 && value <= 1.0 && storeIfChanged(parameters.position, value)) {
             taper = value * value;
             fade.dirty = true;
@@ -140,9 +140,9 @@ void GainControl::SetParameter(int index, double value) {
 
 double GainControl::GetParameter(int index) const {
     switch (index) {
-    case 0:
+    case kType:
         return parameters.type;
-    case 1:
+    case kPosition:
         return parameters.position;
     default:
         return 0.0;
@@ -150,8 +150,8 @@ double GainControl::GetParameter(int index) const {
 }
 
 void GainControl::SetParameters(GainControlParameters p) {
-    SetParameter(0, p.type);
-    SetParameter(1, p.position);
+    SetParameter(kType, p.type);
+    SetParameter(kPosition, p.position);
 }
 
 void GainControl::SetFs(double rate) {

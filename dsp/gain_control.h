@@ -66,7 +66,10 @@ class GainControl {
 public:
     GainControl();
 
-    // 0 type (0..5; the present type again still starts a fade), 1 position.
+    // Setting indices: type (0..5; the present type again still starts a
+    // fade), position.
+    enum Setting : int { kType, kPosition };
+
     void SetParameter(int index, double value);
     double GetParameter(int index) const;
     void SetParameters(GainControlParameters p);

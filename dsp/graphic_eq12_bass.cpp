@@ -24,35 +24,35 @@ GraphicEQ12Bass::GraphicEQ12Bass() {
 }
 
 void GraphicEQ12Bass::SetParameter(int index, double value) {
-    if (index == 0) {
+    if (index == kOn) {
         const bool on = readSwitch(value);
         if (on == enabled) return;
         enabled = on;
         bypass.SetState(on ? 1.0 : 0.0);
         return;
     }
-    if (index < 1 || index > stageCount) return;
-    double& stored = values[index - 1];
+    if (index < kFirstBand || index > kLevel) return;
+    double& stored = values[index - kFirstBand];
     if (value == stored) return;
-    Stage& stage = stages[index - 1];
-    stage.left.SetParameter(4, value);
+    Stage& stage = stages[index - kFirstBand];
+    stage.left.SetParameter(Filter::kGain, value);
     // Any level is taken except what the filter itself refuses (NaN, infinite
     // or beyond its range), so the stored value always matches the filters.
-    if (stage.left.GetParameter(4) != value) return;
+    if (stage.left.GetParameter(Filter::kGain) != value) return;
     stored = value;
-    stage.right.SetParameter(4, value);
+    stage.right.SetParameter(Filter::kGain, value);
 }
 
 double GraphicEQ12Bass::GetParameter(int index) const {
-    if (index == 0) return enabled ? 1.0 : 0.0;
-    if (index >= 1 && index <= stageCount) return values[index - 1];
+    if (index == kOn) return enabled ? 1.0 : 0.0;
+    if (index >= kFirstBand && index <= kLevel) return values[index - kFirstBand];
     return 0.0;
 }
 
 void GraphicEQ12Bass::SetParameters(GraphicEQ12BassParameters p) {
-    SetParameter(0, p.enabled ? 1.0 : 0.0);
+    SetParameter(kOn, p.enabled ? 1.0 : 0.0);
     for (int k = 0; k < stageCount; ++k)
-        SetParameter(k + 1, p.values[k]);
+        SetParameter(kFirstBand + k, p.values[k]);
 }
 
 GraphicEQ12BassParameters GraphicEQ12Bass::GetParameters() const {

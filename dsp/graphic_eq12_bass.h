@@ -20,7 +20,10 @@ public:
 
     GraphicEQ12Bass();
 
-    // 0 on/off, 1..12 band gains (dB), 13 level (dB).
+    // Setting indices: on/off, then each stage's gain (dB), the twelve bands
+    // from kFirstBand and the level last.
+    enum Setting : int { kOn, kFirstBand, kLevel = kFirstBand + stageCount - 1 };
+
     void SetParameter(int index, double value);
     double GetParameter(int index) const;
     void SetParameters(GraphicEQ12BassParameters p);

@@ -83,11 +83,11 @@ Tube::Tube() {
 
 void Tube::SetParameter(int index, double value) {
     switch (index) {
-    case 0:
+    case kOn:
         parameters.enabled = readSwitch(value);
         bypass.SetState(parameters.enabled ? 1.0 : 0.0);
         return;
-    case 1:
+    case kGain:
         if (!acceptableGain(value) || value == parameters.gain) return;
         if (value < 0.0) {
             parameters.gain = -value;
@@ -97,10 +97,10 @@ void Tube::SetParameter(int index, double value) {
         }
         fade.dirty = true;
         return;
-    case 2:
-    case 6: {
+    case kInvert:
+    case kFeedback: {
         // Only a real change counts; a NaN reads as neither on nor off.
-        bool& flag = index == 2 ? parameters.invert : parameters.feedback;
+        bool& flag = index == kInvert ? parameters.invert : parameters.feedback;
         const bool off = value < 0.5;
         const bool on = value >= 0.5;
         if ((off && flag) || (on && !flag)) {
@@ -109,28 +109,28 @@ void Tube::SetParameter(int index, double value) {
         }
         return;
     }
-    case 3:
+    case kKnee:
         if (value >= 0.0 && value <= 1.0 && storeIfChanged(parameters.knee, value))
             fade.dirty = true;
         return;
-    case 4:
+    case kAsymmetry:
         if (value >= -1.0 && value <= 1.0 && storeIfChanged(parameters.asymmetry, value))
             fade.dirty = true;
         return;
-    case 5:
+    case kBias:
         if (value > -1.0 && value < 1.0 && storeIfChanged(parameters.bias, value))
             fade.dirty = true;
         return;
-    case 7:
+    case kFeedbackGain:
         if (value < 0.0 && value >= minFeedbackGainDb &&
             storeIfChanged(parameters.feedbackGain, value))
             fade.dirty = true;
         return;
-    case 8:
+    case kFeedbackFrequency:
         if (value > 0.0 && value < 0.5 * fs && storeIfChanged(parameters.feedbackFrequency, value))
             fade.dirty = true;
         return;
-    case 9: {
+    case kGainDb: {
         const double g = std::pow(10.0, 0.05 * value);
         if (acceptableGain(g) && storeIfChanged(parameters.gain, g)) fade.dirty = true;
         return;
@@ -142,25 +142,25 @@ void Tube::SetParameter(int index, double value) {
 
 double Tube::GetParameter(int index) const {
     switch (index) {
-    case 0:
+    case kOn:
         return parameters.enabled ? 1.0 : 0.0;
-    case 1:
+    case kGain:
         return parameters.gain;
-    case 2:
+    case kInvert:
         return parameters.invert ? 1.0 : 0.0;
-    case 3:
+    case kKnee:
         return parameters.knee;
-    case 4:
+    case kAsymmetry:
         return parameters.asymmetry;
-    case 5:
+    case kBias:
         return parameters.bias;
-    case 6:
+    case kFeedback:
         return parameters.feedback ? 1.0 : 0.0;
-    case 7:
+    case kFeedbackGain:
         return parameters.feedbackGain;
-    case 8:
+    case kFeedbackFrequency:
         return parameters.feedbackFrequency;
-    case 9:
+    case kGainDb:
         return 20.0 * std::log10(parameters.gain);
     default:
         return 0.0;
@@ -168,15 +168,15 @@ double Tube::GetParameter(int index) const {
 }
 
 void Tube::SetParameters(TubeParameters p) {
-    SetParameter(0, p.enabled ? 1.0 : 0.0);
-    SetParameter(1, p.gain);
-    SetParameter(2, p.invert ? 1.0 : 0.0);
-    SetParameter(3, p.knee);
-    SetParameter(4, p.asymmetry);
-    SetParameter(5, p.bias);
-    SetParameter(6, p.feedback ? 1.0 : 0.0);
-    SetParameter(7, p.feedbackGain);
-    SetParameter(8, p.feedbackFrequency);
+    SetParameter(kOn, p.enabled ? 1.0 : 0.0);
+    SetParameter(kGain, p.gain);
+    SetParameter(kInvert, p.invert ? 1.0 : 0.0);
+    SetParameter(kKnee, p.knee);
+    SetParameter(kAsymmetry, p.asymmetry);
+    SetParameter(kBias, p.bias);
+    SetParameter(kFeedback, p.feedback ? 1.0 : 0.0);
+    SetParameter(kFeedbackGain, p.feedbackGain);
+    SetParameter(kFeedbackFrequency, p.feedbackFrequency);
 }
 
 void Tube::SetFs(double rate) {

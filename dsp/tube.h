@@ -231,9 +231,22 @@ class Tube {
 public:
     Tube();
 
-    // 0 on/off, 1 gain (linear; a negative value sets invert), 2 invert,
-    // 3 knee, 4 asymmetry, 5 bias, 6 feedback, 7 feedback gain (dB),
-    // 8 feedback frequency (Hz), 9 gain in dB.
+    // Setting indices: on/off, gain (linear; a negative value sets invert),
+    // invert, knee, asymmetry, bias, feedback, feedback gain (dB), feedback
+    // frequency (Hz), then the gain again in dB, which is no record field.
+    enum Setting : int {
+        kOn,
+        kGain,
+        kInvert,
+        kKnee,
+        kAsymmetry,
+        kBias,
+        kFeedback,
+        kFeedbackGain,
+        kFeedbackFrequency,
+        kGainDb,
+    };
+
     void SetParameter(int index, double value);
     double GetParameter(int index) const;
     void SetParameters(TubeParameters p);

@@ -6,22 +6,22 @@
 
 WhiteNoise::WhiteNoise() : generator(std::make_unique<TRanrotWGenerator>(1)) {
     bypass.SetFs(fs);
-    SetParameter(0, 1.0);
-    SetParameter(1, 1.0);
+    SetParameter(kOn, 1.0);
+    SetParameter(kLevel, 1.0);
 }
 
 void WhiteNoise::SetParameter(int index, double value) {
     switch (index) {
-    case 0:
+    case kOn:
         enabled = readSwitch(value);
         bypass.SetState(enabled ? 1.0 : 0.0);
         return;
-    case 1:
+    case kLevel:
         // Any finite level, negative ones included (they turn the noise over);
         // a non-finite one would poison every later sample.
         if (std::isfinite(value)) level = value;
         return;
-    case 3: {
+    case kLevelDb: {
         const double linear = std::pow(10.0, 0.05 * value);
         if (std::isfinite(linear)) level = linear;
         return;
@@ -33,9 +33,9 @@ void WhiteNoise::SetParameter(int index, double value) {
 
 double WhiteNoise::GetParameter(int index) const {
     switch (index) {
-    case 0:
+    case kOn:
         return enabled ? 1.0 : 0.0;
-    case 1:
+    case kLevel:
         return level;
     default:
         return 0.0;
@@ -43,8 +43,8 @@ double WhiteNoise::GetParameter(int index) const {
 }
 
 void WhiteNoise::SetParameters(WhiteNoiseParameters p) {
-    SetParameter(0, p.enabled ? 1.0 : 0.0);
-    SetParameter(1, p.level);
+    SetParameter(kOn, p.enabled ? 1.0 : 0.0);
+    SetParameter(kLevel, p.level);
 }
 
 void WhiteNoise::SetFs(double rate) {

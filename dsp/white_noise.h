@@ -18,7 +18,9 @@ class WhiteNoise {
 public:
     WhiteNoise();
 
-    // 0 on/off, 1 level (linear), 3 level in dB; 2 is not used.
+    // Setting indices: on/off, level (linear), level in dB; 2 is not used.
+    enum Setting : int { kOn, kLevel, kLevelDb = 3 };
+
     void SetParameter(int index, double value);
     double GetParameter(int index) const;
     void SetParameters(WhiteNoiseParameters p);

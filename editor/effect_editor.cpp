@@ -20,17 +20,21 @@ constexpr int kFlatLampEntry =
     layout::findControl(Kind::tunerLamp, kTunerTag, layout::kFlatLampBitmap);
 constexpr int kSharpLampEntry =
     layout::findControl(Kind::tunerLamp, kTunerTag, layout::kSharpLampBitmap);
-// The meters of tags 55..60, in tag order.
-constexpr int kMeterEntries[6] = {
-    layout::findControl(Kind::meter, kCompressorAMeterTag),
-    layout::findControl(Kind::meter, kLimiterAMeterTag),
-    layout::findControl(Kind::meter, kCompressorBMeterTag),
-    layout::findControl(Kind::meter, kLimiterBMeterTag),
-    layout::findControl(Kind::meter, kInputMeterTag),
-    layout::findControl(Kind::meter, kOutputMeterTag),
+// The meters' entries, each with the indicator it shows.
+struct MeterEntry {
+    int entry;
+    int indicator;
+};
+constexpr MeterEntry kMeterEntries[] = {
+    {layout::findControl(Kind::meter, kCompressorAMeterTag), Effect::kCompressorAIndicator},
+    {layout::findControl(Kind::meter, kLimiterAMeterTag), Effect::kLimiterAIndicator},
+    {layout::findControl(Kind::meter, kCompressorBMeterTag), Effect::kCompressorBIndicator},
+    {layout::findControl(Kind::meter, kLimiterBMeterTag), Effect::kLimiterBIndicator},
+    {layout::findControl(Kind::meter, kInputMeterTag), Effect::kInputIndicator},
+    {layout::findControl(Kind::meter, kOutputMeterTag), Effect::kOutputIndicator},
 };
 static_assert(kTunerLabelEntry >= 0 && kFlatLampEntry >= 0 && kSharpLampEntry >= 0);
-static_assert(std::ranges::none_of(kMeterEntries, [](int entry) { return entry < 0; }));
+static_assert(std::ranges::none_of(kMeterEntries, [](MeterEntry m) { return m.entry < 0; }));
 
 // The bitmaps of the main page's controls, loaded in this order.
 constexpr long kControlBitmaps[] = {
@@ -345,10 +349,10 @@ void EffectEditor::refreshIndicators() {
             sharp->setDirty(true);
         }
     }
-    for (int k = 1; k <= 6; ++k) {
-        CControl* meter = controls[kMeterEntries[k - 1]];
+    for (const MeterEntry& m : kMeterEntries) {
+        CControl* meter = controls[m.entry];
         if (meter == nullptr) continue;
-        meter->setValue(static_cast<float>(fx->VUState(k)));
+        meter->setValue(static_cast<float>(fx->VUState(m.indicator)));
         meter->setDirty(true);
     }
 }

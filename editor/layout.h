@@ -6,7 +6,10 @@
 // data, free of the toolkit, cairo and xcb.
 #pragma once
 
-// Control tags besides the parameter indices 0..52.
+#include "amp/tarvex_parameters.h"
+
+// Control tags: a parameter's controls carry its index (Param); the editor's
+// own controls carry these, beyond the parameters'.
 enum : long {
     kNoTag = -1, // the tuner label, which sends nothing
     kTunerTag = 54,
@@ -21,6 +24,7 @@ enum : long {
     kExportTag = 76,
     kCloseAboutTag = 77,
 };
+static_assert(kTunerTag >= long{Param::count});
 
 namespace layout {
 
@@ -131,81 +135,81 @@ struct Control {
 constexpr int kNumControls = 71;
 
 // Channel B's strip repeats channel A's kChannelBOffset px lower, its
-// parameters' tags kChannelTagStep higher (the meters 57 and 58 in place of
-// 55 and 56).
+// parameters' tags kChannelTagStep higher (and its own meters in place of
+// channel A's).
 constexpr int kChannelBOffset = 61;
-constexpr long kChannelTagStep = 11;
+constexpr long kChannelTagStep = kChannelParameterStep;
 
 // The main page in creation order; the editor's control entries are indices
 // into it. The chorus and reverb knobs stand 55 px apart; the twelve band
 // sliders 20 px apart from x 254, the level slider 40 px after the last.
 inline constexpr Control kControls[kNumControls] = {
-    {1, Kind::knob, {29, 40, 69, 80}, kSmallKnobBitmap},
-    {0, Kind::verticalSwitch, {18, 89, 38, 109}, kToggleBitmap},
-    {2, Kind::verticalSwitch, {18, 119, 38, 139}, kToggleBitmap},
-    {3, Kind::verticalSwitch, {79, 40, 114, 119}, kChannelSelectorBitmap},
-    {4, Kind::verticalSwitch, {130, 52, 150, 72}, kToggleBitmap},
-    {4, Kind::lampButton, {130, 32, 150, 52}, kChannelLampBitmap},
-    {5, Kind::knob, {152, 22, 202, 72}, kLargeKnobBitmap},
-    {6, Kind::knob, {202, 27, 242, 67}, kSmallKnobBitmap},
+    {Param::crossover_frequency, Kind::knob, {29, 40, 69, 80}, kSmallKnobBitmap},
+    {Param::mode, Kind::verticalSwitch, {18, 89, 38, 109}, kToggleBitmap},
+    {Param::invertB_enable, Kind::verticalSwitch, {18, 119, 38, 139}, kToggleBitmap},
+    {Param::channel_select, Kind::verticalSwitch, {79, 40, 114, 119}, kChannelSelectorBitmap},
+    {Param::compressorA_enable, Kind::verticalSwitch, {130, 52, 150, 72}, kToggleBitmap},
+    {Param::compressorA_enable, Kind::lampButton, {130, 32, 150, 52}, kChannelLampBitmap},
+    {Param::compressorA_amount, Kind::knob, {152, 22, 202, 72}, kLargeKnobBitmap},
+    {Param::compressorA_attack, Kind::knob, {202, 27, 242, 67}, kSmallKnobBitmap},
     {kCompressorAMeterTag, Kind::meter, {243, 31, 255, 67}, kTallMeterBitmap},
-    {7, Kind::knob, {267, 22, 317, 72}, kLargeKnobBitmap},
-    {8, Kind::verticalSwitch, {317, 52, 337, 72}, kToggleBitmap},
-    {8, Kind::lampButton, {317, 32, 337, 52}, kChannelLampBitmap},
-    {9, Kind::knob, {337, 22, 387, 72}, kLargeKnobBitmap},
-    {10, Kind::knob, {387, 22, 437, 72}, kLargeKnobBitmap},
-    {11, Kind::knob, {437, 27, 477, 67}, kSmallKnobBitmap},
-    {12, Kind::knob, {477, 22, 527, 72}, kLargeKnobBitmap},
-    {13, Kind::knob, {532, 22, 582, 72}, kLargeKnobBitmap},
-    {14, Kind::knob, {582, 27, 622, 67}, kSmallKnobBitmap},
+    {Param::gainA, Kind::knob, {267, 22, 317, 72}, kLargeKnobBitmap},
+    {Param::boostA_enable, Kind::verticalSwitch, {317, 52, 337, 72}, kToggleBitmap},
+    {Param::boostA_enable, Kind::lampButton, {317, 32, 337, 52}, kChannelLampBitmap},
+    {Param::bassA, Kind::knob, {337, 22, 387, 72}, kLargeKnobBitmap},
+    {Param::midsA, Kind::knob, {387, 22, 437, 72}, kLargeKnobBitmap},
+    {Param::midsA_frequency, Kind::knob, {437, 27, 477, 67}, kSmallKnobBitmap},
+    {Param::trebleA, Kind::knob, {477, 22, 527, 72}, kLargeKnobBitmap},
+    {Param::driveA, Kind::knob, {532, 22, 582, 72}, kLargeKnobBitmap},
+    {Param::clippingA, Kind::knob, {582, 27, 622, 67}, kSmallKnobBitmap},
     {kLimiterAMeterTag, Kind::meter, {623, 31, 635, 67}, kTallMeterBitmap},
-    {15, Kind::verticalSwitch, {130, 113, 150, 133}, kToggleBitmap},
-    {15, Kind::lampButton, {130, 93, 150, 113}, kChannelLampBitmap},
-    {16, Kind::knob, {152, 83, 202, 133}, kLargeKnobBitmap},
-    {17, Kind::knob, {202, 88, 242, 128}, kSmallKnobBitmap},
+    {Param::compressorB_enable, Kind::verticalSwitch, {130, 113, 150, 133}, kToggleBitmap},
+    {Param::compressorB_enable, Kind::lampButton, {130, 93, 150, 113}, kChannelLampBitmap},
+    {Param::compressorB_amount, Kind::knob, {152, 83, 202, 133}, kLargeKnobBitmap},
+    {Param::compressorB_attack, Kind::knob, {202, 88, 242, 128}, kSmallKnobBitmap},
     {kCompressorBMeterTag, Kind::meter, {243, 92, 255, 128}, kTallMeterBitmap},
-    {18, Kind::knob, {267, 83, 317, 133}, kLargeKnobBitmap},
-    {19, Kind::verticalSwitch, {317, 113, 337, 133}, kToggleBitmap},
-    {19, Kind::lampButton, {317, 93, 337, 113}, kChannelLampBitmap},
-    {20, Kind::knob, {337, 83, 387, 133}, kLargeKnobBitmap},
-    {21, Kind::knob, {387, 83, 437, 133}, kLargeKnobBitmap},
-    {22, Kind::knob, {437, 88, 477, 128}, kSmallKnobBitmap},
-    {23, Kind::knob, {477, 83, 527, 133}, kLargeKnobBitmap},
-    {24, Kind::knob, {532, 83, 582, 133}, kLargeKnobBitmap},
-    {25, Kind::knob, {582, 88, 622, 128}, kSmallKnobBitmap},
+    {Param::gainB, Kind::knob, {267, 83, 317, 133}, kLargeKnobBitmap},
+    {Param::boostB_enable, Kind::verticalSwitch, {317, 113, 337, 133}, kToggleBitmap},
+    {Param::boostB_enable, Kind::lampButton, {317, 93, 337, 113}, kChannelLampBitmap},
+    {Param::bassB, Kind::knob, {337, 83, 387, 133}, kLargeKnobBitmap},
+    {Param::midsB, Kind::knob, {387, 83, 437, 133}, kLargeKnobBitmap},
+    {Param::midsB_frequency, Kind::knob, {437, 88, 477, 128}, kSmallKnobBitmap},
+    {Param::trebleB, Kind::knob, {477, 83, 527, 133}, kLargeKnobBitmap},
+    {Param::driveB, Kind::knob, {532, 83, 582, 133}, kLargeKnobBitmap},
+    {Param::clippingB, Kind::knob, {582, 88, 622, 128}, kSmallKnobBitmap},
     {kLimiterBMeterTag, Kind::meter, {623, 92, 635, 128}, kTallMeterBitmap},
-    {26, Kind::slider, {655, 34, 675, 136}, kSliderHandleBitmap, {31, 112}},
-    {27, Kind::verticalSwitch, {32, 232, 52, 252}, kToggleBitmap},
-    {27, Kind::lampButton, {56, 233, 76, 253}, kEffectLampBitmap},
-    {28, Kind::knob, {88, 213, 128, 253}, kSmallKnobBitmap},
-    {29, Kind::knob, {143, 213, 183, 253}, kSmallKnobBitmap},
-    {30, Kind::knob, {198, 213, 238, 253}, kSmallKnobBitmap},
-    {31, Kind::verticalSwitch, {32, 287, 52, 307}, kToggleBitmap},
-    {31, Kind::lampButton, {56, 288, 76, 308}, kEffectLampBitmap},
-    {32, Kind::knob, {88, 268, 128, 308}, kSmallKnobBitmap},
-    {33, Kind::knob, {143, 268, 183, 308}, kSmallKnobBitmap},
-    {34, Kind::knob, {198, 268, 238, 308}, kSmallKnobBitmap},
-    {35, Kind::slider, {254, 200, 274, 302}, kSliderHandleBitmap, {198, 278}},
-    {36, Kind::slider, {274, 200, 294, 302}, kSliderHandleBitmap, {198, 278}},
-    {37, Kind::slider, {294, 200, 314, 302}, kSliderHandleBitmap, {198, 278}},
-    {38, Kind::slider, {314, 200, 334, 302}, kSliderHandleBitmap, {198, 278}},
-    {39, Kind::slider, {334, 200, 354, 302}, kSliderHandleBitmap, {198, 278}},
-    {40, Kind::slider, {354, 200, 374, 302}, kSliderHandleBitmap, {198, 278}},
-    {41, Kind::slider, {374, 200, 394, 302}, kSliderHandleBitmap, {198, 278}},
-    {42, Kind::slider, {394, 200, 414, 302}, kSliderHandleBitmap, {198, 278}},
-    {43, Kind::slider, {414, 200, 434, 302}, kSliderHandleBitmap, {198, 278}},
-    {44, Kind::slider, {434, 200, 454, 302}, kSliderHandleBitmap, {198, 278}},
-    {45, Kind::slider, {454, 200, 474, 302}, kSliderHandleBitmap, {198, 278}},
-    {46, Kind::slider, {474, 200, 494, 302}, kSliderHandleBitmap, {198, 278}},
-    {47, Kind::slider, {514, 200, 534, 302}, kSliderHandleBitmap, {198, 278}},
-    {48, Kind::verticalSwitch, {472, 175, 492, 195}, kToggleBitmap},
-    {48, Kind::lampButton, {493, 176, 513, 196}, kEffectLampBitmap},
+    {Param::mixAB, Kind::slider, {655, 34, 675, 136}, kSliderHandleBitmap, {31, 112}},
+    {Param::chorus_enable, Kind::verticalSwitch, {32, 232, 52, 252}, kToggleBitmap},
+    {Param::chorus_enable, Kind::lampButton, {56, 233, 76, 253}, kEffectLampBitmap},
+    {Param::chorus_level, Kind::knob, {88, 213, 128, 253}, kSmallKnobBitmap},
+    {Param::chorus_speed, Kind::knob, {143, 213, 183, 253}, kSmallKnobBitmap},
+    {Param::chorus_cutoff, Kind::knob, {198, 213, 238, 253}, kSmallKnobBitmap},
+    {Param::reverb_enable, Kind::verticalSwitch, {32, 287, 52, 307}, kToggleBitmap},
+    {Param::reverb_enable, Kind::lampButton, {56, 288, 76, 308}, kEffectLampBitmap},
+    {Param::reverb_level, Kind::knob, {88, 268, 128, 308}, kSmallKnobBitmap},
+    {Param::reverb_decay, Kind::knob, {143, 268, 183, 308}, kSmallKnobBitmap},
+    {Param::reverb_damping, Kind::knob, {198, 268, 238, 308}, kSmallKnobBitmap},
+    {Param::eq_band1, Kind::slider, {254, 200, 274, 302}, kSliderHandleBitmap, {198, 278}},
+    {Param::eq_band2, Kind::slider, {274, 200, 294, 302}, kSliderHandleBitmap, {198, 278}},
+    {Param::eq_band3, Kind::slider, {294, 200, 314, 302}, kSliderHandleBitmap, {198, 278}},
+    {Param::eq_band4, Kind::slider, {314, 200, 334, 302}, kSliderHandleBitmap, {198, 278}},
+    {Param::eq_band5, Kind::slider, {334, 200, 354, 302}, kSliderHandleBitmap, {198, 278}},
+    {Param::eq_band6, Kind::slider, {354, 200, 374, 302}, kSliderHandleBitmap, {198, 278}},
+    {Param::eq_band7, Kind::slider, {374, 200, 394, 302}, kSliderHandleBitmap, {198, 278}},
+    {Param::eq_band8, Kind::slider, {394, 200, 414, 302}, kSliderHandleBitmap, {198, 278}},
+    {Param::eq_band9, Kind::slider, {414, 200, 434, 302}, kSliderHandleBitmap, {198, 278}},
+    {Param::eq_band10, Kind::slider, {434, 200, 454, 302}, kSliderHandleBitmap, {198, 278}},
+    {Param::eq_band11, Kind::slider, {454, 200, 474, 302}, kSliderHandleBitmap, {198, 278}},
+    {Param::eq_band12, Kind::slider, {474, 200, 494, 302}, kSliderHandleBitmap, {198, 278}},
+    {Param::eq_level, Kind::slider, {514, 200, 534, 302}, kSliderHandleBitmap, {198, 278}},
+    {Param::eq_enable, Kind::verticalSwitch, {472, 175, 492, 195}, kToggleBitmap},
+    {Param::eq_enable, Kind::lampButton, {493, 176, 513, 196}, kEffectLampBitmap},
     {kInputMeterTag, Kind::meter, {542, 176, 562, 196}, kRoundMeterBitmap},
     {kOutputMeterTag, Kind::meter, {565, 176, 585, 196}, kRoundMeterBitmap},
-    {49, Kind::knob, {545, 213, 585, 253}, kSmallKnobBitmap},
-    {50, Kind::knob, {545, 268, 585, 308}, kSmallKnobBitmap},
-    {51, Kind::verticalSwitch, {595, 194, 617, 277}, kCabinetSelectorBitmap},
-    {52, Kind::slider, {654, 194, 674, 296}, kSliderHandleBitmap, {192, 251}},
+    {Param::bright, Kind::knob, {545, 213, 585, 253}, kSmallKnobBitmap},
+    {Param::deep, Kind::knob, {545, 268, 585, 308}, kSmallKnobBitmap},
+    {Param::cabinet, Kind::verticalSwitch, {595, 194, 617, 277}, kCabinetSelectorBitmap},
+    {Param::master_volume, Kind::slider, {654, 194, 674, 296}, kSliderHandleBitmap, {192, 251}},
     {kNoTag, Kind::tunerLabel, {616, 287, 662, 305}},
     {kTunerTag, Kind::tunerLamp, {620, 292, 626, 301}, kFlatLampBitmap},
     {kTunerTag, Kind::tunerLamp, {653, 292, 659, 301}, kSharpLampBitmap},
@@ -236,6 +240,18 @@ constexpr bool everyBitmapHasAStrip() {
     return true;
 }
 static_assert(everyBitmapHasAStrip());
+
+// Every parameter has a control on the page.
+constexpr bool everyParameterHasAControl() {
+    for (long tag = 0; tag < Param::count; ++tag) {
+        bool found = false;
+        for (const Control& c : kControls)
+            found = found || c.tag == tag;
+        if (!found) return false;
+    }
+    return true;
+}
+static_assert(everyParameterHasAControl());
 
 // The about screen, laid over the main page at (kAboutLeft, kAboutTop); its
 // buttons are click areas over its picture.

@@ -15,83 +15,79 @@
 
 namespace {
 
-// How a parameter shows its value: a number (value x 100), or one of n texts.
+// A parameter's name, label and how it shows its value: a number
+// (value x 100), or one of n texts.
 struct ParameterInfo {
+    int index;
     const char* name;
     const char* label;
     int choices; // 0: a number
     const char* texts[5];
 };
 
-#define TARVEX_NUMBER(name)                                                                        \
-    {                                                                                              \
-        name, "%", 0, {}                                                                           \
-    }
-#define TARVEX_ON_OFF(name)                                                                        \
-    {                                                                                              \
-        name, "state", 2, {                                                                        \
-            "Off", "Enabled"                                                                       \
-        }                                                                                          \
-    }
+constexpr ParameterInfo number(int index, const char* name) {
+    return {index, name, "%", 0, {}};
+}
+constexpr ParameterInfo onOff(int index, const char* name) {
+    return {index, name, "state", 2, {"Off", "Enabled"}};
+}
 
-const ParameterInfo parameterInfo[kNumParams] = {
-    {"Mode", "mode", 2, {"Normal", "Biamp"}},
-    TARVEX_NUMBER("Crossove"),
-    {"InvertB", "state", 2, {"Normal", "Invert"}},
-    {"Channel", "select", 3, {"B", "A+B", "A"}},
-    TARVEX_ON_OFF("CompA"),
-    TARVEX_NUMBER("AmountA"),
-    TARVEX_NUMBER("AttackA"),
-    TARVEX_NUMBER("GainA"),
-    TARVEX_ON_OFF("BoostA"),
-    TARVEX_NUMBER("BassA"),
-    TARVEX_NUMBER("MidsA"),
-    TARVEX_NUMBER("FreqA"),
-    TARVEX_NUMBER("TrebleA"),
-    TARVEX_NUMBER("DriveA"),
-    TARVEX_NUMBER("ClipA"),
-    TARVEX_ON_OFF("CompB"),
-    TARVEX_NUMBER("AmountB"),
-    TARVEX_NUMBER("AttackB"),
-    TARVEX_NUMBER("GainB"),
-    TARVEX_ON_OFF("BoostB"),
-    TARVEX_NUMBER("BassB"),
-    TARVEX_NUMBER("MidsB"),
-    TARVEX_NUMBER("FreqB"),
-    TARVEX_NUMBER("TrebleB"),
-    TARVEX_NUMBER("DriveB"),
-    TARVEX_NUMBER("ClipB"),
-    TARVEX_NUMBER("MixAB"),
-    TARVEX_ON_OFF("Chorus"),
-    TARVEX_NUMBER("CLevel"),
-    TARVEX_NUMBER("CSpeed"),
-    TARVEX_NUMBER("CCutoff"),
-    TARVEX_ON_OFF("Reverb"),
-    TARVEX_NUMBER("RLevel"),
-    TARVEX_NUMBER("RDecay"),
-    TARVEX_NUMBER("RDamping"),
-    TARVEX_NUMBER("EQ1"),
-    TARVEX_NUMBER("EQ2"),
-    TARVEX_NUMBER("EQ3"),
-    TARVEX_NUMBER("EQ4"),
-    TARVEX_NUMBER("EQ5"),
-    TARVEX_NUMBER("EQ6"),
-    TARVEX_NUMBER("EQ7"),
-    TARVEX_NUMBER("EQ8"),
-    TARVEX_NUMBER("EQ9"),
-    TARVEX_NUMBER("EQ10"),
-    TARVEX_NUMBER("EQ11"),
-    TARVEX_NUMBER("EQ12"),
-    TARVEX_NUMBER("EQLevel"),
-    TARVEX_ON_OFF("EQ"),
-    TARVEX_NUMBER("Bright"),
-    TARVEX_NUMBER("Deep"),
-    {"Cabinet", "select", 5, {"Off", "D.I.", "1x15", "4x10", "8x10"}},
-    TARVEX_NUMBER("Volume"),
+constexpr ParameterInfo parameterInfo[kNumParams] = {
+    {Param::mode, "Mode", "mode", 2, {"Normal", "Biamp"}},
+    number(Param::crossover_frequency, "Crossove"),
+    {Param::invertB_enable, "InvertB", "state", 2, {"Normal", "Invert"}},
+    {Param::channel_select, "Channel", "select", 3, {"B", "A+B", "A"}},
+    onOff(Param::compressorA_enable, "CompA"),
+    number(Param::compressorA_amount, "AmountA"),
+    number(Param::compressorA_attack, "AttackA"),
+    number(Param::gainA, "GainA"),
+    onOff(Param::boostA_enable, "BoostA"),
+    number(Param::bassA, "BassA"),
+    number(Param::midsA, "MidsA"),
+    number(Param::midsA_frequency, "FreqA"),
+    number(Param::trebleA, "TrebleA"),
+    number(Param::driveA, "DriveA"),
+    number(Param::clippingA, "ClipA"),
+    onOff(Param::compressorB_enable, "CompB"),
+    number(Param::compressorB_amount, "AmountB"),
+    number(Param::compressorB_attack, "AttackB"),
+    number(Param::gainB, "GainB"),
+    onOff(Param::boostB_enable, "BoostB"),
+    number(Param::bassB, "BassB"),
+    number(Param::midsB, "MidsB"),
+    number(Param::midsB_frequency, "FreqB"),
+    number(Param::trebleB, "TrebleB"),
+    number(Param::driveB, "DriveB"),
+    number(Param::clippingB, "ClipB"),
+    number(Param::mixAB, "MixAB"),
+    onOff(Param::chorus_enable, "Chorus"),
+    number(Param::chorus_level, "CLevel"),
+    number(Param::chorus_speed, "CSpeed"),
+    number(Param::chorus_cutoff, "CCutoff"),
+    onOff(Param::reverb_enable, "Reverb"),
+    number(Param::reverb_level, "RLevel"),
+    number(Param::reverb_decay, "RDecay"),
+    number(Param::reverb_damping, "RDamping"),
+    number(Param::eq_band1, "EQ1"),
+    number(Param::eq_band2, "EQ2"),
+    number(Param::eq_band3, "EQ3"),
+    number(Param::eq_band4, "EQ4"),
+    number(Param::eq_band5, "EQ5"),
+    number(Param::eq_band6, "EQ6"),
+    number(Param::eq_band7, "EQ7"),
+    number(Param::eq_band8, "EQ8"),
+    number(Param::eq_band9, "EQ9"),
+    number(Param::eq_band10, "EQ10"),
+    number(Param::eq_band11, "EQ11"),
+    number(Param::eq_band12, "EQ12"),
+    number(Param::eq_level, "EQLevel"),
+    onOff(Param::eq_enable, "EQ"),
+    number(Param::bright, "Bright"),
+    number(Param::deep, "Deep"),
+    {Param::cabinet, "Cabinet", "select", 5, {"Off", "D.I.", "1x15", "4x10", "8x10"}},
+    number(Param::master_volume, "Volume"),
 };
-
-#undef TARVEX_NUMBER
-#undef TARVEX_ON_OFF
+static_assert(rowsInIndexOrder(parameterInfo));
 
 const char* const canDoList[] = {
     "plugAsChannelInsert", "plugAsSend", "1in1out", "1in2out", "2in1out", "2in2out", "bypass"};
@@ -442,8 +438,8 @@ void Effect::setSampleRate(float rate) {
 }
 
 double Effect::VUState(int which) {
-    if (which < 1 || which > 6) return 0.0;
-    return indicators[which - 1].load(std::memory_order_relaxed);
+    if (which < kCompressorAIndicator || which > kOutputIndicator) return 0.0;
+    return indicators[which - kCompressorAIndicator].load(std::memory_order_relaxed);
 }
 
 void Effect::setBlockSize(VstInt32 size) {

@@ -1,5 +1,5 @@
 // Effect: the Tarvex plug-in as a VST 2.4 effect. It owns the amp engine, the
-// tuner, the table of the 53 parameters, the 20 programs and the audio frame
+// tuner, the table of its parameters, the 20 programs and the audio frame
 // around the engine (mono sum in, stereo out, host bypass, indicators).
 //
 // Threads. Hosts and the editor call the setters and getters on their own
@@ -47,7 +47,8 @@
 
 class AEffGUIEditor;
 
-constexpr int kNumParams = 53;
+// The host parameters, as the VST layer counts them: the engine's (Param).
+constexpr int kNumParams = Param::count;
 constexpr int kNumPrograms = 20;
 
 // One slot of the parameter table. Names and labels of eight characters fill
@@ -59,8 +60,8 @@ struct Parameter {
     char label[8];
 };
 
-// One program: its name (24 characters at most, zero-padded) and the 53
-// values in parameter-index order.
+// One program: its name (24 characters at most, zero-padded) and a value per
+// parameter, in index order.
 struct EffectProgram {
     EffectProgram();
     char name[24];
@@ -164,8 +165,16 @@ public:
     // are ignored.
     void LoadFactoryPreset(int number);
 
-    // Indicator 1..6 (compressor A, limiter A, compressor B, limiter B, input,
-    // output) as of the last block; 0 for any other number.
+    // The indicators, by their numbers.
+    enum Indicator : int {
+        kCompressorAIndicator = 1,
+        kLimiterAIndicator,
+        kCompressorBIndicator,
+        kLimiterBIndicator,
+        kInputIndicator,
+        kOutputIndicator,
+    };
+    // Indicator `which` as of the last block; 0 for any other number.
     double VUState(int which);
 
     // The tuner is fed the summed input while set (the editor's tuner button).

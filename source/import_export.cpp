@@ -72,11 +72,11 @@ void LoadXMLPreset(pugi::xml_node root, Effect* effect) {
     }
     // Gathered first so that a program change on another thread cannot land
     // between the values of one preset.
-    float values[kPresetKeyCount];
-    for (int k = 0; k < kPresetKeyCount; ++k)
+    float values[Param::count];
+    for (int k = 0; k < Param::count; ++k)
         values[k] = static_cast<float>(GetXMLParameter(root, presetKeys[k].key));
     const std::lock_guard lock(effect->programMutex);
-    for (int k = 0; k < kPresetKeyCount; ++k)
+    for (int k = 0; k < Param::count; ++k)
         effect->setParameter(presetKeys[k].index, values[k]);
 }
 

@@ -1,4 +1,4 @@
-// Preset files: the 53 parameter values of the effect as one XML element,
+// Preset files: the parameter values of the effect as one XML element,
 //
 //   <?xml version="1.0" ?>
 //   <TarvexPreset mode="0" invertB_enable="0" ... master_volume="0.661017"></TarvexPreset>
@@ -36,5 +36,5 @@ double GetXMLParameter(pugi::xml_node element, const char* key);
 // Adds one attribute with the value printed by "%g"; returns the element.
 pugi::xml_node SetXMLParameter(pugi::xml_node element, const char* key, double value);
 
-// The preset file text for the given 53 values (parameter-index order).
+// The preset file text for the given values, one per parameter in index order.
 std::string presetText(const float* values, bool lineFeedAfterDeclaration = true);

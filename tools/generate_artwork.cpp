@@ -31,6 +31,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -572,43 +573,54 @@ struct Legended {
 
 // Channel A's knobs; channel B's are found layout::kChannelTagStep tags later.
 const Legended kChannelKnobs[] = {
-    {5, "AMOUNT"}, {6, "ATTACK"},  {7, "GAIN"},   {9, "BASS"},  {10, "MIDDLE"},
-    {11, "FREQ"},  {12, "TREBLE"}, {13, "DRIVE"}, {14, "CLIP"},
+    {Param::compressorA_amount, "AMOUNT"},
+    {Param::compressorA_attack, "ATTACK"},
+    {Param::gainA, "GAIN"},
+    {Param::bassA, "BASS"},
+    {Param::midsA, "MIDDLE"},
+    {Param::midsA_frequency, "FREQ"},
+    {Param::trebleA, "TREBLE"},
+    {Param::driveA, "DRIVE"},
+    {Param::clippingA, "CLIP"},
 };
-constexpr long kCompressorOnTagA = 4;
-constexpr long kBoostTagA = 8;
 constexpr double kChannelLegendBaseline = 20; // channel A's knob legends
 constexpr double kChannelBOffset = layout::kChannelBOffset;
 
-constexpr Box kCrossoverKnob = controlBox(Kind::knob, 1);
-constexpr Box kModeSwitch = controlBox(Kind::verticalSwitch, 0);
-constexpr Box kInvertSwitch = controlBox(Kind::verticalSwitch, 2);
-constexpr Box kChannelSelector = controlBox(Kind::verticalSwitch, 3);
-constexpr Box kCompressorLampA = controlBox(Kind::lampButton, kCompressorOnTagA);
-constexpr Box kMixSlider = controlBox(Kind::slider, 26);
-constexpr layout::HandleTravel kMixHandleTravel = control(Kind::slider, 26).handle;
+constexpr Box kCrossoverKnob = controlBox(Kind::knob, Param::crossover_frequency);
+constexpr Box kModeSwitch = controlBox(Kind::verticalSwitch, Param::mode);
+constexpr Box kInvertSwitch = controlBox(Kind::verticalSwitch, Param::invertB_enable);
+constexpr Box kChannelSelector = controlBox(Kind::verticalSwitch, Param::channel_select);
+constexpr Box kCompressorLampA = controlBox(Kind::lampButton, Param::compressorA_enable);
+constexpr Box kMixSlider = controlBox(Kind::slider, Param::mixAB);
+constexpr layout::HandleTravel kMixHandleTravel = control(Kind::slider, Param::mixAB).handle;
 
-constexpr Box kChorusSwitch = controlBox(Kind::verticalSwitch, 27);
-constexpr Box kReverbSwitch = controlBox(Kind::verticalSwitch, 31);
-const Legended kChorusKnobs[] = {{28, "LEVEL"}, {29, "SPEED"}, {30, "TONE"}};
-const Legended kReverbKnobs[] = {{32, "LEVEL"}, {33, "DECAY"}, {34, "DAMP"}};
+constexpr Box kChorusSwitch = controlBox(Kind::verticalSwitch, Param::chorus_enable);
+constexpr Box kReverbSwitch = controlBox(Kind::verticalSwitch, Param::reverb_enable);
+const Legended kChorusKnobs[] = {
+    {Param::chorus_level, "LEVEL"}, {Param::chorus_speed, "SPEED"}, {Param::chorus_cutoff, "TONE"}};
+const Legended kReverbKnobs[] = {{Param::reverb_level, "LEVEL"},
+                                 {Param::reverb_decay, "DECAY"},
+                                 {Param::reverb_damping, "DAMP"}};
 
-constexpr long kFirstBandTag = 35; // twelve band sliders, tags 35..46
+// The band sliders, eq_band1 to eq_band12.
+constexpr int kBandCount = Param::eq_band12 - Param::eq_band1 + 1;
 const char* const kBandNames[] = {"30",  "40",  "60",  "100", "180", "340",
                                   "660", "1k3", "2k6", "5k",  "10k", "15k"};
-constexpr Box kFirstBandSlider = controlBox(Kind::slider, kFirstBandTag);
-constexpr Box kLastBandSlider = controlBox(Kind::slider, kFirstBandTag + 11);
-constexpr Box kEqLevelSlider = controlBox(Kind::slider, 47);
-constexpr layout::HandleTravel kEqHandleTravel = control(Kind::slider, kFirstBandTag).handle;
-constexpr Box kEqSwitch = controlBox(Kind::verticalSwitch, 48);
+static_assert(std::size(kBandNames) == kBandCount);
+constexpr Box kFirstBandSlider = controlBox(Kind::slider, Param::eq_band1);
+constexpr Box kLastBandSlider = controlBox(Kind::slider, Param::eq_band12);
+constexpr Box kEqLevelSlider = controlBox(Kind::slider, Param::eq_level);
+constexpr layout::HandleTravel kEqHandleTravel = control(Kind::slider, Param::eq_band1).handle;
+constexpr Box kEqSwitch = controlBox(Kind::verticalSwitch, Param::eq_enable);
 constexpr Box kInputMeter = controlBox(Kind::meter, kInputMeterTag);
 constexpr Box kOutputMeter = controlBox(Kind::meter, kOutputMeterTag);
-constexpr Box kBrightKnob = controlBox(Kind::knob, 49);
-constexpr Box kDeepKnob = controlBox(Kind::knob, 50);
-constexpr Box kCabinetSelector = controlBox(Kind::verticalSwitch, 51);
+constexpr Box kBrightKnob = controlBox(Kind::knob, Param::bright);
+constexpr Box kDeepKnob = controlBox(Kind::knob, Param::deep);
+constexpr Box kCabinetSelector = controlBox(Kind::verticalSwitch, Param::cabinet);
 const char* const kCabinetNames[] = {"8x10", "4x10", "1x15", "D.I.", "OFF"}; // top to bottom
-constexpr Box kVolumeSlider = controlBox(Kind::slider, 52);
-constexpr layout::HandleTravel kVolumeHandleTravel = control(Kind::slider, 52).handle;
+constexpr Box kVolumeSlider = controlBox(Kind::slider, Param::master_volume);
+constexpr layout::HandleTravel kVolumeHandleTravel =
+    control(Kind::slider, Param::master_volume).handle;
 constexpr Box kTunerDisplay = controlBox(Kind::kickButton, kTunerTag);
 constexpr Box kAboutButton = controlBox(Kind::kickButton, kAboutTag);
 
@@ -736,8 +748,9 @@ void channelStrips(cairo_t* cr) {
             knobWithLegend(cr, controlBox(Kind::knob, k.tag + tagStep), k.legend,
                            kChannelLegendBaseline + dy);
         }
-        const Box compressorLamp = controlBox(Kind::lampButton, kCompressorOnTagA + tagStep);
-        const Box boostLamp = controlBox(Kind::lampButton, kBoostTagA + tagStep);
+        const Box compressorLamp =
+            controlBox(Kind::lampButton, Param::compressorA_enable + tagStep);
+        const Box boostLamp = controlBox(Kind::lampButton, Param::boostA_enable + tagStep);
         legend(cr, "ON", compressorLamp.centerX(), compressorLamp.top - 2.5, Align::Center, kLegend,
                6.5);
         legend(cr, "BOOST", boostLamp.centerX(), boostLamp.top - 2.5, Align::Center, kLegend, 6.5);
@@ -859,8 +872,8 @@ void equalizer(cairo_t* cr) {
         legend(cr, m.name, (last + kEqLevelSlider.left) / 2, faderY(kEqHandleTravel, m.value) + 2.4,
                Align::Center, kLegendDim, 6);
     }
-    for (int band = 0; band < 12; ++band) {
-        const Box s = controlBox(Kind::slider, kFirstBandTag + band);
+    for (int band = 0; band < kBandCount; ++band) {
+        const Box s = controlBox(Kind::slider, Param::eq_band1 + band);
         faderSlot(cr, s, kEqHandleTravel);
         legend(cr, kBandNames[band], s.centerX(), s.bottom + 9, Align::Center, kLegend, 6.3);
     }

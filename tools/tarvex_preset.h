@@ -10,7 +10,7 @@
 
 class VstHost;
 
-inline constexpr int kPresetParameterCount = kPresetKeyCount;
+inline constexpr int kPresetParameterCount = Param::count;
 
 // The attribute key of each parameter, in parameter index order.
 extern const std::array<const char*, kPresetParameterCount> kPresetKeys;
