@@ -18,10 +18,10 @@ constexpr ParameterSlot number(int index, Rule rule, double P::*field) {
 }
 
 constexpr ParameterSlot hostSlots[Param::count] = {
-    choice(Param::mode, 2, &P::mode),
+    choice(Param::mode, kModeChoices, &P::mode),
     number(Param::crossover_frequency, Rule::Plain, &P::crossover_frequency),
     onOff(Param::invertB_enable, &P::invertB_enable),
-    choice(Param::channel_select, 3, &P::channel_select),
+    choice(Param::channel_select, kChannelSelectChoices, &P::channel_select),
     onOff(Param::compressorA_enable, &P::compressorA_enable),
     number(Param::compressorA_amount, Rule::Bounded, &P::compressorA_amount),
     number(Param::compressorA_attack, Rule::Bounded, &P::compressorA_attack),
@@ -69,7 +69,7 @@ constexpr ParameterSlot hostSlots[Param::count] = {
     onOff(Param::eq_enable, &P::eq_enable),
     number(Param::bright, Rule::Bounded, &P::bright),
     number(Param::deep, Rule::Bounded, &P::deep),
-    choice(Param::cabinet, 5, &P::cabinet),
+    choice(Param::cabinet, kCabinetChoices, &P::cabinet),
     number(Param::master_volume, Rule::Plain, &P::master_volume),
 };
 static_assert(rowsInIndexOrder(hostSlots));

@@ -68,6 +68,12 @@ struct Param {
     static constexpr int power = count + 1; // the engine's own on/off, set by its constructor
 };
 
+// The choice parameters' steps: the engine's choices, the plug-in's display
+// texts and the editor's switch positions.
+constexpr int kModeChoices = 2;          // "Normal", "Biamp"
+constexpr int kChannelSelectChoices = 3; // "B", "A+B", "A"
+constexpr int kCabinetChoices = 5;       // "Off", "D.I.", "1x15", "4x10", "8x10"
+
 // Channel B's parameters repeat channel A's, in the same order, this many
 // indices later.
 constexpr int kChannelParameterStep = Param::compressorB_enable - Param::compressorA_enable;

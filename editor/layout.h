@@ -77,8 +77,8 @@ constexpr int kKnobFrames = 76; // the pointer's sweep, value 0 to 1
 constexpr int kMeterFrames = 4; // dark and three levels
 constexpr int kLampFrames = 2;  // off above on
 constexpr int kTogglePositions = 2;
-constexpr int kChannelPositions = 3;
-constexpr int kCabinetPositions = 5;
+constexpr int kChannelPositions = kChannelSelectChoices;
+constexpr int kCabinetPositions = kCabinetChoices;
 
 constexpr Strip kToggleStrip{kToggleBitmap, 20, 20, kTogglePositions};
 constexpr Strip kSmallKnobStrip{kSmallKnobBitmap, 40, 40, kKnobFrames};

@@ -21,8 +21,8 @@ struct ParameterInfo {
     int index;
     const char* name;
     const char* label;
-    int choices; // 0: a number
-    const char* texts[5];
+    int choices;                        // 0: a number
+    const char* texts[kCabinetChoices]; // the most texts a parameter has
 };
 
 constexpr ParameterInfo number(int index, const char* name) {
@@ -33,10 +33,10 @@ constexpr ParameterInfo onOff(int index, const char* name) {
 }
 
 constexpr ParameterInfo parameterInfo[kNumParams] = {
-    {Param::mode, "Mode", "mode", 2, {"Normal", "Biamp"}},
+    {Param::mode, "Mode", "mode", kModeChoices, {"Normal", "Biamp"}},
     number(Param::crossover_frequency, "Crossove"),
     {Param::invertB_enable, "InvertB", "state", 2, {"Normal", "Invert"}},
-    {Param::channel_select, "Channel", "select", 3, {"B", "A+B", "A"}},
+    {Param::channel_select, "Channel", "select", kChannelSelectChoices, {"B", "A+B", "A"}},
     onOff(Param::compressorA_enable, "CompA"),
     number(Param::compressorA_amount, "AmountA"),
     number(Param::compressorA_attack, "AttackA"),
@@ -84,7 +84,7 @@ constexpr ParameterInfo parameterInfo[kNumParams] = {
     onOff(Param::eq_enable, "EQ"),
     number(Param::bright, "Bright"),
     number(Param::deep, "Deep"),
-    {Param::cabinet, "Cabinet", "select", 5, {"Off", "D.I.", "1x15", "4x10", "8x10"}},
+    {Param::cabinet, "Cabinet", "select", kCabinetChoices, {"Off", "D.I.", "1x15", "4x10", "8x10"}},
     number(Param::master_volume, "Volume"),
 };
 static_assert(rowsInIndexOrder(parameterInfo));
