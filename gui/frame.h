@@ -59,6 +59,11 @@ public:
     std::uint64_t getPixelsDrawn() const { return pixelsDrawn; }
     // Brings the drawing up to date and writes it as a PNG file; false on failure.
     bool writePng(const char* path);
+    // Waits until the display has handled all the window was sent, so that
+    // another client reading it sees the picture last presented, and holds the
+    // events sent before that for the next idle. Off-screen there is nothing
+    // to wait for; false when the frame is not open or its display is gone.
+    bool sync() { return window ? window->sync() : surface != nullptr; }
 
     // The window's events, also the entries for simulated mouse events.
     void platformExpose(const CRect& area) override;

@@ -31,6 +31,10 @@ public:
     // window, all in one step, so the window never shows a picture half drawn.
     virtual void present(const CRect* areas, int count) = 0;
     virtual void setPointerGrab(bool grabbed) = 0; // grab while a drag is in progress
+    // Waits until the display has handled everything sent for the window so
+    // far, and holds the events it sent before that for the next pumpEvents;
+    // false once the connection is dead.
+    virtual bool sync() = 0;
 #ifdef TARVEX_RTAS
     // The pointer now, relative to the window, and the buttons and modifier
     // keys held (a mouse word); false when the display cannot be asked.

@@ -189,6 +189,17 @@ public:
         xcb_flush(c);
     }
 
+    bool sync() override {
+        if (!alive()) return false;
+        xcb_connection_t* c = connection_.get();
+        // A round trip: the server answers after it has handled every earlier
+        // request of this connection, and xcb queues the events that came
+        // before the answer.
+        Reply<xcb_get_input_focus_reply_t> reply(
+            xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        return reply != nullptr;
+    }
+
 #ifdef TARVEX_RTAS
     bool queryPointer(CPoint& where, long& buttons) override {
         if (!alive() || windowGone_) return false;

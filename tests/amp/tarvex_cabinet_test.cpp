@@ -3,6 +3,7 @@
 #include "amp/tarvex_cabinet.h"
 #include "support/allocation_counter.h"
 #include "support/signals.h"
+#include "support/waiting.h"
 
 #include <gtest/gtest.h>
 
@@ -202,13 +203,15 @@ TEST(TarvexCabinetTest, NothingIsAllocatedOnceWarmedUpAtTheLargestBlock) {
 // is the one that plays.
 TEST(TarvexCabinetTest, ChangesFromAnotherThreadArePickedUpAtTheNextBlock) {
     auto cabinet = makeCabinet();
-    std::atomic<bool> stop{false};
-    std::thread host([&] {
+    // Blocks come until the host has made 500 changes, however the threads are run.
+    std::atomic<int> changes{0};
+    std::jthread host([&](std::stop_token stop) {
         std::mt19937 generator(6);
         const double rates[] = {44100.0, 48000.0, 88200.0, 96000.0};
-        while (!stop.load()) {
+        while (!stop.stop_requested()) {
             cabinet->SetCabinet(static_cast<int>(generator() % 5));
             if (generator() % 5 == 0) cabinet->SetFs(rates[generator() % 4]);
+            changes.fetch_add(1);
             std::this_thread::yield();
         }
     });
@@ -216,7 +219,8 @@ TEST(TarvexCabinetTest, ChangesFromAnotherThreadArePickedUpAtTheNextBlock) {
     std::mt19937 generator(7);
     std::uniform_real_distribution<double> uniform(-1.0, 1.0);
     bool finite = true;
-    for (int block = 0; block < 3000; ++block) {
+    const Deadline deadline;
+    for (int block = 0; (block < 3000 || changes.load() < 500) && !deadline.passed(); ++block) {
         for (double& v : in)
             v = uniform(generator);
         cabinet->process(in.data(), left.data(), right.data(), 64);
@@ -224,8 +228,9 @@ TEST(TarvexCabinetTest, ChangesFromAnotherThreadArePickedUpAtTheNextBlock) {
             finite = finite && std::isfinite(left[static_cast<size_t>(i)]) &&
                      left[static_cast<size_t>(i)] == right[static_cast<size_t>(i)];
     }
-    stop.store(true);
+    host.request_stop();
     host.join();
+    EXPECT_GE(changes.load(), 500);
     EXPECT_TRUE(finite);
 
     cabinet->SetCabinet(0);

@@ -4,11 +4,13 @@
 #include "au/au_host.h"
 
 #include "support/allocation_counter.h"
+#include "support/waiting.h"
 #include "validation/loaded_plugin.h"
 #include "vst/audioeffect.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <thread>
 
@@ -161,23 +163,28 @@ TEST(AURenderTest, RenderingAllocatesNothingAfterTheLargestBlock) {
 TEST(AURenderTest, RenderingWhileAnotherThreadChangesParametersAndPresets) {
     Unit unit;
     ASSERT_EQ(unit.start(44100.0, 2), noErr);
-    std::thread host([&] {
-        for (int i = 0; i < 400; ++i) {
+    // The host changes things until told to stop, the audio renders until the
+    // host has made 400 changes: they overlap however the threads are run.
+    std::atomic<int> changes{0};
+    std::jthread host([&](std::stop_token stop) {
+        for (int i = 0; !stop.stop_requested(); ++i) {
             const auto id = static_cast<AudioUnitParameterID>(i % kParameters);
             unit.setParameter(id, static_cast<float>(i % 10) / 10.0f);
             unit.parameter(id);
-            if (i % 100 == 0) unit.selectPreset(i / 100);
+            if (i % 100 == 0) unit.selectPreset(i / 100 % kPresets);
+            changes.fetch_add(1);
         }
     });
     const validation::Stereo input = validation::noiseInput(256, 0.5f, 3);
-    for (int block = 0; block < 200; ++block) {
+    const testing_support::Deadline deadline;
+    for (int block = 0; (block < 200 || changes.load() < 400) && !deadline.passed(); ++block) {
         Channels in = {input.left, input.right};
         Channels out(2, std::vector<float>(256));
         ASSERT_EQ(render(unit, in, out, 256), noErr);
         for (const auto& channel : out)
             EXPECT_EQ(validation::firstNonFinite(channel), -1);
     }
-    host.join();
+    EXPECT_GE(changes.load(), 400);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "dsp/tuner.h"
 #include "support/allocation_counter.h"
 #include "support/signals.h"
+#include "support/waiting.h"
 
 #include <gtest/gtest.h>
 
@@ -306,10 +307,15 @@ TEST(TunerGuards, AnInfiniteSampleDoesNotSilenceADetector) {
 
 TEST(TunerHandOff, ReadingsWhileTheAudioThreadFeedsAreConsistent) {
     auto tuner = std::make_unique<Tuner>();
-    std::atomic<bool> done{false};
     std::atomic<int> readings{0};
-    std::thread editor([&] {
-        while (!done.load()) {
+    std::atomic<bool> readerLeft{false};
+    std::jthread editor([&](std::stop_token stop) {
+        // Also when a failed assertion returns: the feeding below stops waiting.
+        struct Leaving {
+            std::atomic<bool>& left;
+            ~Leaving() { left.store(true); }
+        } leaving{readerLeft};
+        while (!stop.stop_requested()) {
             const Reading r = readingOf(*tuner);
             ASSERT_GE(r.note, 0);
             ASSERT_LE(r.note, 72);
@@ -324,14 +330,17 @@ TEST(TunerHandOff, ReadingsWhileTheAudioThreadFeedsAreConsistent) {
             readings.fetch_add(1);
         }
     });
+    // Low and high passes, three at least, and more until the editor thread
+    // has read during them, however late it runs; the last pass is high.
     const auto low = sine(110.0, 44100.0, 512 * 200, 0.5);
     const auto high = sine(330.0, 44100.0, 512 * 200, 0.5);
-    for (int pass = 0; pass < 3; ++pass)
+    const testing_support::Deadline deadline;
+    for (int pass = 0;
+         pass < 3 || (readings.load() < 10 && !readerLeft.load() && !deadline.passed()); ++pass)
         for (const auto* x : {&low, &high})
             feed(*tuner, *x);
-    while (readings.load() < 10)
-        std::this_thread::yield();
-    done.store(true);
+    editor.request_stop();
     editor.join();
+    EXPECT_GE(readings.load(), 10);
     EXPECT_EQ(readingOf(*tuner).name, "E");
 }

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <random>
 #include <thread>
 
@@ -16,18 +15,18 @@ namespace {
 TEST(EditorThreadsTest, ControlsFollowAutomationAndProgramsFromOtherThreads) {
     Effect effect(nullptr);
     auto* editor = static_cast<EffectEditor*>(effect.getEditor());
-    std::atomic<bool> stop{false};
 
-    std::thread automation([&] {
+    // Stopped and joined on every way out, a failed assertion's included.
+    std::jthread automation([&](std::stop_token stop) {
         std::mt19937 random(7);
         std::uniform_int_distribution<int> index(0, kNumParams - 1);
         std::uniform_real_distribution<float> value(0.0f, 1.0f);
-        while (!stop.load())
+        while (!stop.stop_requested())
             effect.setParameter(index(random), value(random));
     });
-    std::thread programs([&] {
+    std::jthread programs([&](std::stop_token stop) {
         int program = 0;
-        while (!stop.load()) {
+        while (!stop.stop_requested()) {
             effect.setProgram(program);
             program = (program + 7) % kNumPrograms;
         }
@@ -45,7 +44,8 @@ TEST(EditorThreadsTest, ControlsFollowAutomationAndProgramsFromOtherThreads) {
     ASSERT_TRUE(editor->openOffscreen());
     for (int i = 0; i < 20; ++i)
         editor->idle();
-    stop.store(true);
+    automation.request_stop();
+    programs.request_stop();
     automation.join();
     programs.join();
 

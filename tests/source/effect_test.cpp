@@ -6,6 +6,7 @@
 #include "support/allocation_counter.h"
 #include "support/bass_line.h"
 #include "support/signals.h"
+#include "support/waiting.h"
 
 #include <gtest/gtest.h>
 
@@ -478,24 +479,27 @@ TEST(EffectFrameTest, IndicatorsReadTheEngineInSteps) {
 
 TEST(EffectFrameTest, TheTunerSwitchedOnWhileTheAudioThreadRunsStartsListening) {
     // The effect sizes the tuner's history when it is first switched on, on
-    // the switching thread, while blocks keep coming on the audio thread.
+    // the switching thread, while blocks keep coming on the audio thread: they
+    // come until the switch is seen, however late that thread runs, and for
+    // 300 more.
     auto effect = makeEffect();
-    const std::vector<float> a = toFloat(sine(110.0, 44100.0, 441000), 0.4);
     std::atomic<bool> switched{false};
-    std::thread editor([&] {
+    std::jthread editor([&] {
         effect->setTunerOn(true);
         switched.store(true);
     });
-    std::vector<float> left = a, right(a.size(), 0.0f), out0(512), out1(512);
+    std::vector<float> left(512), right(512, 0.0f), out0(512), out1(512);
+    float* inputs[2] = {left.data(), right.data()};
     float* outputs[2] = {out0.data(), out1.data()};
+    const Deadline deadline;
     int blocksAfter = 0;
-    for (size_t at = 0; at + 512 <= a.size() && blocksAfter < 300; at += 512) {
-        float* inputs[2] = {left.data() + at, right.data() + at};
+    for (long at = 0; blocksAfter < 300 && !deadline.passed(); at += 512) {
+        for (long i = 0; i < 512; ++i) // 110 Hz
+            left[i] = static_cast<float>(0.4 * std::sin(2.0 * M_PI * 110.0 * (at + i) / 44100.0));
         effect->processReplacing(inputs, outputs, 512);
         if (switched.load()) ++blocksAfter;
     }
     ASSERT_EQ(blocksAfter, 300);
-    editor.join();
     int note = -1;
     double meter = 0.0;
     char name[16];

@@ -2,6 +2,7 @@
 // while the audio thread processes. Run under ThreadSanitizer in CI.
 #include "source/effect.h"
 #include "source/import_export.h"
+#include "support/waiting.h"
 
 #include <gtest/gtest.h>
 
@@ -76,8 +77,10 @@ TEST(EffectThreadsTest, AutomationAndProgramChangesDuringAudioKeepTheOutputFinit
         }
     });
 
+    // 1.5 s, and on a busy machine longer: until the audio thread has run 50 blocks.
     const auto until = std::chrono::steady_clock::now() + 1500ms;
-    while (std::chrono::steady_clock::now() < until || blocks.load() < 50)
+    const testing_support::Deadline deadline;
+    while ((std::chrono::steady_clock::now() < until || blocks.load() < 50) && !deadline.passed())
         std::this_thread::sleep_for(10ms);
     stop.store(true);
     audio.join();
@@ -85,6 +88,7 @@ TEST(EffectThreadsTest, AutomationAndProgramChangesDuringAudioKeepTheOutputFinit
     second.join();
     rates.join();
     presets.join();
+    EXPECT_GE(blocks.load(), 50);
     EXPECT_TRUE(finite.load());
 
     // Every program slot still holds 53 values from some program or edit, and

@@ -6,6 +6,7 @@
 // (or hooks the sanitizer's allocator), and the loaded module's calls reach
 // those replacements, so every call it makes on this thread is counted.
 #include "support/allocation_counter.h"
+#include "support/waiting.h"
 #include "validation/loaded_plugin.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@ namespace validation {
 namespace {
 
 using testing_support::AllocationScope;
+using testing_support::Deadline;
 
 constexpr int kLargestBlock = 4096;
 
@@ -82,30 +84,35 @@ TEST(AudioThreadAllocationTest, ChangesFromAnotherThreadAllocateNothingOnTheAudi
     Buffers buffers;
     warmUp(plugin, buffers);
 
-    std::atomic<bool> stop{false};
-    std::thread automation([&] {
+    // Blocks come until the other thread has made 2000 changes (ten program
+    // changes among them), however the two threads are run.
+    std::atomic<long> changes{0};
+    std::jthread automation([&](std::stop_token stop) {
         std::mt19937 random(22);
         std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-        for (long k = 0; !stop.load(); ++k) {
+        for (long k = 0; !stop.stop_requested(); ++k) {
             if (k % 200 == 0)
                 plugin.call(effSetProgram, 0, static_cast<VstIntPtr>(random() % 20));
             else
                 plugin.setParameter(static_cast<int>(random() % kParameters), unit(random));
+            changes.fetch_add(1);
             if (k % 64 == 0) std::this_thread::yield();
         }
     });
 
     std::mt19937 random(23);
     std::size_t allocations = 0, releases = 0;
-    for (int block = 0; block < 600; ++block) {
+    const Deadline deadline;
+    for (int block = 0; (block < 600 || changes.load() < 2000) && !deadline.passed(); ++block) {
         const int n = 1 + static_cast<int>(random() % kLargestBlock);
         const AllocationScope scope;
         plugin.process(buffers.inputs, buffers.outputs, n);
         allocations += scope.count();
         releases += scope.releases();
     }
-    stop.store(true);
+    automation.request_stop();
     automation.join();
+    EXPECT_GE(changes.load(), 2000);
     EXPECT_EQ(allocations, 0u);
     EXPECT_EQ(releases, 0u);
 }

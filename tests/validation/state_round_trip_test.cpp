@@ -11,6 +11,7 @@
 // played (envelopes, filter states, the chorus phase, reverb tails), so with
 // the engine running the two are compared on a program without chorus and
 // reverb, after that history has had a second to fade, within 1e-6.
+#include "support/waiting.h"
 #include "validation/loaded_plugin.h"
 
 #include <gtest/gtest.h>
@@ -80,12 +81,16 @@ protected:
         original.setParameter(9, 0.31f);
         original.setParameter(20, 1e-7f); // a value %g would print shortened
 
-        std::atomic<bool> stop{false};
+        std::atomic<bool> stop{false}, playing{false};
         std::thread audio([&] {
             const Stereo input = bassInput(44100.0, 0.25);
-            while (!stop.load())
+            while (!stop.load()) {
+                playing.store(true);
                 render(original, input, 512);
+            }
         });
+        // Saved once the audio thread plays, however late it starts.
+        testing_support::waitUntil([&] { return playing.load(); });
         bank = saveBank(original);
         stop.store(true);
         audio.join();

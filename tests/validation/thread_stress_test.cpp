@@ -14,6 +14,7 @@
 // Over the last second the outputs then agree within 1e-4 (-80 dB); a
 // parameter whose value reached the engine differently from the table would
 // miss that by orders of magnitude.
+#include "support/waiting.h"
 #include "validation/loaded_plugin.h"
 
 #include <gtest/gtest.h>
@@ -127,14 +128,23 @@ TEST(ThreadStressTest, AudioAutomationAndPresetImportTogetherLeaveTheEffectConsi
         }
     });
 
-    const auto until = Clock::now() + std::chrono::duration<double>(stressSeconds());
-    while (Clock::now() < until || blocks.load() < 100 || imports.load() < 10)
+    // The stress time, and on a busy machine longer: until every thread has
+    // done its share.
+    const auto stress =
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(stressSeconds()));
+    const auto until = Clock::now() + stress;
+    const testing_support::Deadline deadline(stress + testing_support::kPatience);
+    while ((Clock::now() < until || blocks.load() < 100 || imports.load() < 10 ||
+            automations.load() <= 1000) &&
+           !deadline.passed())
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     stop.store(true);
     audio.join();
     automation.join();
     importer.join();
     EXPECT_TRUE(finite.load());
+    EXPECT_GE(blocks.load(), 100);
+    EXPECT_GE(imports.load(), 10);
     EXPECT_GT(automations.load(), 1000);
 
     // A fresh instance given the final program and values.

@@ -124,6 +124,28 @@ TEST_F(X11WindowTest, OpensInAParentOfAnotherDepth) {
     EXPECT_TRUE(pumpUntil([] {}, [&] { return display.pixel(window, 5, 5) == 0x14c828u; }));
 }
 
+TEST_F(X11WindowTest, AfterASyncAnotherClientSeesTheLastPictureAndTheNextIdleHasTheEvents) {
+    auto frame = openFrame();
+    ASSERT_TRUE(frame->isOpen());
+    const xcb_window_t window = display.children(parent)[0];
+    // Our reading and the frame's drawing travel on two connections: once the
+    // frame's sync returns, each picture is what the server shows.
+    const CColor colours[] = {{200, 40, 20, 255}, {20, 40, 200, 255}};
+    const std::uint32_t shown[] = {0xc82814u, 0x1428c8u};
+    for (int k = 0; k < 40; ++k) {
+        frame->setBackgroundColor(colours[k % 2]);
+        frame->redraw();
+        ASSERT_TRUE(frame->sync());
+        ASSERT_EQ(display.pixel(window, 230, 110), shown[k % 2]) << k;
+    }
+    // A click the server has taken is read by the first idle after the sync.
+    const float initial = toggle->getValue();
+    display.click(parent, 110, 35);
+    ASSERT_TRUE(frame->sync());
+    frame->idle();
+    EXPECT_NE(toggle->getValue(), initial);
+}
+
 TEST_F(X11WindowTest, RealPointerDragsTheKnobBeyondTheWindowAndReleasesTheGrab) {
     auto frame = openFrame();
     ASSERT_TRUE(frame->isOpen());
@@ -140,6 +162,7 @@ TEST_F(X11WindowTest, RealPointerDragsTheKnobBeyondTheWindowAndReleasesTheGrab) 
     // The frame's ungrab and our grab travel on two connections: wait for it.
     EXPECT_TRUE(pumpUntil([&] { frame->idle(); }, [&] { return display.pointerFree(); }));
     display.movePointer(parent, 40, 110);
+    ASSERT_TRUE(frame->sync()); // the motion has reached the frame's connection
     frame->idle();
     EXPECT_EQ(knob->getValue(), 1.f);
     EXPECT_EQ(recorder.changes.back().first, 1);

@@ -5,6 +5,7 @@
 // under its own virtual X server.
 #include "rtas/editor/editor_process.h"
 #include "rtas/rtas_host.h"
+#include "tests/support/waiting.h"
 #include "tests/support/x11/test_display.h"
 
 #include "editor/effect_editor.h"
@@ -16,7 +17,6 @@
 
 #include <atomic>
 #include <cairo.h>
-#include <chrono>
 #include <cstring>
 #include <memory>
 #include <thread>
@@ -113,16 +113,15 @@ TEST_F(RtasWindowTest, AClickFollowsTheLivePointerUntilTheButtonIsLetGo) {
     const int before = host.changes.load();
     display.movePointer(parent, 96, 45);
     display.button(1, true);
-    std::thread user([this, before] {
+    std::jthread user([this, before] {
         TestDisplay own;
         auto waitFor = [this, before](int count) {
-            for (int i = 0; i < 5000 && host.changes.load() < before + count; ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            testing_support::waitUntil([&] { return host.changes.load() >= before + count; });
         };
         waitFor(1);
         own.movePointer(parent, 96, 70);
         waitFor(2);
-        own.button(1, false);
+        own.button(1, false); // at the latest when the wait gave up: the click ends
     });
     EventRecord click{};
     click.where = Point{45, 96};

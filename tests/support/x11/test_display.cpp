@@ -1,11 +1,10 @@
 #include "tests/support/x11/test_display.h"
+#include "tests/support/waiting.h"
 
 #include <xcb/xtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <memory>
-#include <thread>
 
 namespace {
 struct FreeDeleter {
@@ -149,7 +148,7 @@ std::uint32_t TestDisplay::pixel(xcb_window_t window, int x, int y) {
 
 std::vector<std::uint32_t> TestDisplay::image(xcb_window_t window, int x, int y, int width,
                                               int height) {
-    if (width <= 0 || height <= 0) return {};
+    if (!connection || width <= 0 || height <= 0) return {};
     Reply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
         connection,
         xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, static_cast<std::int16_t>(x),
@@ -197,13 +196,5 @@ TestDisplay& sharedTestDisplay() {
 }
 
 bool pumpUntil(const std::function<void()>& step, const std::function<bool()>& done) {
-    // The server has handled our requests; its events to the frame's
-    // connection are normally there at once, the bound only stops a failure
-    // from hanging the test.
-    for (int i = 0; i < 2000; ++i) {
-        step();
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return false;
+    return testing_support::waitUntil(done, step);
 }

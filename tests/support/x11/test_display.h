@@ -66,6 +66,7 @@ private:
 // refuses connections meanwhile, whenever its last client leaves.
 TestDisplay& sharedTestDisplay();
 
-// Calls `step` (the frame's idle) until `done` answers true; false when it
-// did not within a generous bound.
+// Calls `step` (the frame's idle, or nothing while another client's drawing
+// reaches the server) until `done` answers true; false when it did not within
+// a bound generous for a busy machine.
 bool pumpUntil(const std::function<void()>& step, const std::function<bool()>& done);
