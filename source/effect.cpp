@@ -319,19 +319,27 @@ void Effect::setProgram(VstInt32 program) {
 
 void AudioThreads::noteCurrent() {
     const std::thread::id self = std::this_thread::get_id();
-    if (holdsCurrent()) return;
-    for (std::atomic<std::thread::id>& slot : slots) {
-        std::thread::id empty{};
-        if (slot.compare_exchange_strong(empty, self, std::memory_order_relaxed)) return;
+    const std::uint64_t block = blocks.fetch_add(1, std::memory_order_relaxed) + 1;
+    Slot* stalest = &slots[0];
+    for (Slot& slot : slots) {
+        if (slot.thread.load(std::memory_order_relaxed) == self) {
+            slot.lastBlock.store(block, std::memory_order_relaxed);
+            return;
+        }
+        if (slot.lastBlock.load(std::memory_order_relaxed) <
+            stalest->lastBlock.load(std::memory_order_relaxed))
+            stalest = &slot;
     }
-    slots[nextReplaced.fetch_add(1, std::memory_order_relaxed) % kSlots].store(
-        self, std::memory_order_relaxed);
+    stalest->lastBlock.store(block, std::memory_order_relaxed);
+    stalest->thread.store(self, std::memory_order_relaxed);
 }
 
 bool AudioThreads::holdsCurrent() const {
     const std::thread::id self = std::this_thread::get_id();
-    for (const std::atomic<std::thread::id>& slot : slots)
-        if (slot.load(std::memory_order_relaxed) == self) return true;
+    const std::uint64_t now = blocks.load(std::memory_order_relaxed);
+    for (const Slot& slot : slots)
+        if (slot.thread.load(std::memory_order_relaxed) == self)
+            return now - slot.lastBlock.load(std::memory_order_relaxed) < kRecentBlocks;
     return false;
 }
 

@@ -101,22 +101,32 @@ private:
 };
 
 // The threads that have run a block. A host may process on a pool of threads
-// that take turns, so every one of them counts as an audio thread, not only
-// the last. A small fixed set, filled on the audio side without locks or
-// allocation; should more threads than it holds ever run blocks, each new
-// one replaces an earlier one in turn.
+// that take turns, so each of them counts as an audio thread, not only the
+// last. A small fixed set, kept on the audio side without locks or
+// allocation: a thread not in it takes the slot of the thread whose latest
+// block is oldest. A thread counts while it has run one of the last
+// kRecentBlocks blocks: a pool's threads run blocks far more often than
+// that, and the identity of a thread that has ended (an offline render) may
+// be given to a later thread that never runs a block, which must not be
+// taken for an audio thread for good.
 class AudioThreads {
 public:
-    // Audio thread: notes the calling thread.
+    // Audio thread, once a block: notes the calling thread.
     void noteCurrent();
-    // Any thread: true when the calling thread has run a block.
+    // Any thread: true when the calling thread has run a recent block.
     bool holdsCurrent() const;
 
 private:
     static constexpr int kSlots = 16;
-    std::atomic<std::thread::id> slots[kSlots] = {};
-    std::atomic<unsigned> nextReplaced{0};
+    static constexpr std::uint64_t kRecentBlocks = 4096;
+    struct Slot {
+        std::atomic<std::thread::id> thread{};
+        std::atomic<std::uint64_t> lastBlock{0}; // 0: never
+    };
+    Slot slots[kSlots];
+    std::atomic<std::uint64_t> blocks{0};
     static_assert(std::atomic<std::thread::id>::is_always_lock_free, "set on the audio thread");
+    static_assert(std::atomic<std::uint64_t>::is_always_lock_free, "set on the audio thread");
 };
 
 class Effect : public AudioEffectX {
@@ -207,7 +217,7 @@ private:
     void growBuffers(int n);
     // Both process forms: the block, then the outputs replaced or added to.
     void renderFrame(float** inputs, float** outputs, int n, bool accumulate);
-    // True on a thread that has run a block, or where the host says it runs audio.
+    // True on a thread that has run a recent block, or where the host says it runs audio.
     bool onAudioThread();
 
     std::atomic<bool> tunerOn{false};

@@ -299,6 +299,22 @@ TEST(EffectProgramTest, EveryThreadThatRanABlockDefersTheDisplayUpdate) {
     effect.dispatcher(effEditIdle, 0, 0, nullptr, 0.0f);
     EXPECT_EQ(updates, std::vector{std::this_thread::get_id()});
     EXPECT_EQ(effect.getProgram(), 4);
+
+    // A thread whose only block is thousands of blocks old is no audio thread
+    // any more: a thread that ended may pass its identity to one that never
+    // runs a block, and that one's updates must not wait for good.
+    updates.clear();
+    std::thread::id stale;
+    std::thread([&] {
+        stale = std::this_thread::get_id();
+        block();
+        std::thread([&] {
+            for (int i = 0; i < 5000; ++i)
+                block();
+        }).join();
+        changeProgram(5);
+    }).join();
+    EXPECT_EQ(updates, std::vector{stale});
 }
 
 TEST(EffectProgramTest, RenamingKeepsTwentyFourCharactersAndTheValues) {
