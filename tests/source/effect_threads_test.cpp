@@ -63,24 +63,32 @@ TEST(EffectThreadsTest, AutomationAndProgramChangesDuringAudioKeepTheOutputFinit
         }
     };
     std::thread first(automation, 2u), second(automation, 3u);
+    // The sleeps below only spread the rate changes and presets over the run;
+    // the run lasts until each has happened while audio plays.
+    std::atomic<int> rateChanges{0}, presetLoads{0};
     std::thread rates([&] {
         const float choices[] = {44100.0f, 48000.0f, 96000.0f};
-        for (int k = 0; k < 3 && !stop.load(); ++k) {
+        for (int k = 0; k < 3 && !stop.load(); ++k, ++rateChanges) {
             std::this_thread::sleep_for(100ms);
             effect->setSampleRate(choices[k]);
         }
     });
     std::thread presets([&] {
-        while (!stop.load()) {
+        for (; !stop.load(); ++presetLoads) {
             SetXMLPreset("<TarvexPreset mode=\"1\" cabinet=\"1\"/>", effect.get());
             std::this_thread::sleep_for(20ms);
         }
     });
 
-    // 1.5 s, and on a busy machine longer: until the audio thread has run 50 blocks.
+    // 1.5 s, and on a busy machine longer: until the audio thread has run 50
+    // blocks, every rate change is made and presets have been loaded.
     const auto until = std::chrono::steady_clock::now() + 1500ms;
+    const auto done = [&] {
+        return std::chrono::steady_clock::now() >= until && blocks.load() >= 50 &&
+               rateChanges.load() == 3 && presetLoads.load() >= 10;
+    };
     const testing_support::Deadline deadline;
-    while ((std::chrono::steady_clock::now() < until || blocks.load() < 50) && !deadline.passed())
+    while (!done() && !deadline.passed())
         std::this_thread::sleep_for(10ms);
     stop.store(true);
     audio.join();
@@ -89,6 +97,8 @@ TEST(EffectThreadsTest, AutomationAndProgramChangesDuringAudioKeepTheOutputFinit
     rates.join();
     presets.join();
     EXPECT_GE(blocks.load(), 50);
+    EXPECT_EQ(rateChanges.load(), 3);
+    EXPECT_GE(presetLoads.load(), 10);
     EXPECT_TRUE(finite.load());
 
     // Every program slot still holds 53 values from some program or edit, and

@@ -3,6 +3,7 @@
 #include "source/effect.h"
 #include "source/factory_programs.h"
 #include "source/import_export.h"
+#include "support/waiting.h"
 
 #include <gtest/gtest.h>
 
@@ -258,7 +259,7 @@ TEST(PresetExportTest, OnlyARegularFileIsReplacedAndAFifoDoesNotWait) {
                                     folder + "/link.xml", folder + "/pipe.xml"}) {
         auto exported = std::async(std::launch::async,
                                    [&] { return exportPreset(path.c_str(), effect.get()); });
-        if (exported.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        if (exported.wait_for(testing_support::kPatience) != std::future_status::ready) {
             ADD_FAILURE() << path << ": the export waits for a reader";
             const int reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
             exported.wait();

@@ -90,7 +90,7 @@ protected:
             }
         });
         // Saved once the audio thread plays, however late it starts.
-        testing_support::waitUntil([&] { return playing.load(); });
+        EXPECT_TRUE(testing_support::waitUntil([&] { return playing.load(); }));
         bank = saveBank(original);
         stop.store(true);
         audio.join();

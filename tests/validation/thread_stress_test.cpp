@@ -201,24 +201,27 @@ TEST(ThreadStressTest, SettersRacingOnOneParameterLeaveTheSoundAndTheProgramOnTh
 
     const int trials = kSanitized ? 100 : 300;
     for (int trial = 0; trial < trials; ++trial) {
+        // Four setters at once, until each has set its value many times
+        // while the others were running (and at most the common bound).
         std::atomic<bool> stop{false};
         std::atomic<int> ready{0};
-        std::vector<std::thread> setters;
+        std::atomic<long> sets[4] = {};
+        std::vector<std::jthread> setters;
         for (int k = 0; k < 4; ++k) {
             setters.emplace_back([&, k] {
                 ready.fetch_add(1);
-                while (ready.load() < 4) {
-                }
-                while (!stop.load(std::memory_order_relaxed))
+                while (ready.load() < 4)
+                    std::this_thread::yield();
+                for (; !stop.load(std::memory_order_relaxed); ++sets[k])
                     plugin.setParameter(kVolume, values[k]);
             });
         }
-        while (ready.load() < 4) {
-        }
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        EXPECT_TRUE(testing_support::waitUntil([&] {
+            return std::all_of(std::begin(sets), std::end(sets),
+                               [](const std::atomic<long>& n) { return n.load() >= 100; });
+        }));
         stop.store(true);
-        for (std::thread& t : setters)
-            t.join();
+        setters.clear(); // joins
 
         const float shown = plugin.parameter(kVolume);
         const int k = static_cast<int>(std::find(values, values + 4, shown) - values);
