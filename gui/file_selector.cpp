@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <string_view>
 #include <sys/wait.h>
@@ -20,8 +21,8 @@ CNewFileSelector::DialogRunner& installedRunner() {
     return runner;
 }
 
-// More output than any path: the rest is read and dropped, and the answer
-// (one byte past this, to tell it was cut) chooses nothing.
+// More output than any path: the dialog is ended there, and its answer (kept
+// to one byte past this, to tell it was cut) chooses nothing.
 constexpr size_t kMaxOutput = 64 * 1024;
 
 std::string expandHome(const std::string& directory) {
@@ -62,6 +63,12 @@ Outcome runProgram(const std::vector<std::string>& arguments, std::string& outpu
         if (count <= 0) break;
         const size_t room = kMaxOutput + 1 - std::min(kMaxOutput + 1, output.size());
         output.append(buffer, std::min(room, static_cast<size_t>(count)));
+        if (output.size() > kMaxOutput) {
+            // No path is this long: a broken dialog that may never stop
+            // printing. It is ended, so the modal call returns.
+            kill(child, SIGKILL);
+            break;
+        }
     }
     close(pipeEnds[0]);
     int status = 0;

@@ -1,13 +1,16 @@
 // The editor base, the file selector and frames that cannot open.
 #include "gui_test_support.h"
 
+#include "support/waiting.h"
 #include "vst/audioeffectx.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <string>
 #include <sys/stat.h>
@@ -181,6 +184,30 @@ TEST(FileSelector, TheSaveDialogAsksBeforeReplacingAFile) {
     std::ifstream in(folder + "/arguments");
     const std::string arguments(std::istreambuf_iterator<char>(in), {});
     EXPECT_NE(arguments.find("--save\n--confirm-overwrite\n"), std::string::npos) << arguments;
+    std::filesystem::remove_all(folder);
+}
+
+TEST(FileSelector, ADialogThatNeverStopsPrintingIsEndedAndChoosesNothing) {
+    const std::string folder = ::testing::TempDir() + "endless-" + std::to_string(getpid());
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    std::ofstream(folder + "/zenity")
+        << "#!/bin/sh\necho $$ > \"${0%/*}/pid\"\nexec /usr/bin/yes /tmp/bass.xml\n";
+    ASSERT_EQ(::chmod((folder + "/zenity").c_str(), 0700), 0);
+    const char* old = std::getenv("PATH");
+    const std::string saved = old ? old : "";
+    setenv("PATH", folder.c_str(), 1);
+    CNewFileSelector* selector = CNewFileSelector::create(nullptr, CNewFileSelector::kSelectFile);
+    auto chosen = std::async(std::launch::async, [&] { return selector->runModal(); });
+    if (chosen.wait_for(testing_support::kPatience) != std::future_status::ready) {
+        ADD_FAILURE() << "the modal call waits for the dialog's end";
+        std::ifstream pid(folder + "/pid");
+        pid_t dialog = 0;
+        if (pid >> dialog && dialog > 0) ::kill(dialog, SIGKILL);
+    }
+    EXPECT_FALSE(chosen.get());
+    EXPECT_EQ(selector->getNumSelectedFiles(), 0);
+    selector->forget();
+    setenv("PATH", saved.c_str(), 1);
     std::filesystem::remove_all(folder);
 }
 
