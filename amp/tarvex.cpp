@@ -338,16 +338,9 @@ void Tarvex::SetParameters(TarvexParameters p) {
 double Tarvex::GetParameter(int index) const {
     const ParameterSlot* slot = parameterSlot(index);
     if (slot == nullptr) return 0.0;
-    switch (index) {
-    case Param::mode:
-        return current.mode == 0 ? 0.0 : 1.0;
-    case Param::channel_select:
-        return current.channel_select == 0 ? 0.0 : current.channel_select == 2 ? 1.0 : 0.5;
-    case Param::cabinet: // the choices spread over 0..1
-        return current.cabinet / static_cast<double>(slot->choices - 1);
-    default:
-        break;
-    }
+    // A choice's steps spread over 0..1 ("A+B" of three is 0.5).
+    if (slot->choice != nullptr)
+        return current.*slot->choice / static_cast<double>(slot->choices - 1);
     if (slot->flag != nullptr) return current.*slot->flag ? 1.0 : 0.0;
     return current.*slot->number;
 }

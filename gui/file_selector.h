@@ -2,8 +2,9 @@
 // name to save to. It runs the desktop's dialog program, zenity or else
 // kdialog, as a child process (never through a shell) and reads the chosen
 // path from its output, one line; with neither installed, when the user
-// cancels, or when the answer has more than one line, nothing is chosen. Tests put a function of
-// their own in place of the dialog with setDialogRunner.
+// cancels, or when the answer has more than one line, nothing is chosen.
+// Tests put a function of their own in place of the dialog with
+// setDialogRunner.
 #pragma once
 
 #include "gui/reference.h"

@@ -359,7 +359,7 @@ int run(int argc, char** argv) {
     if (!options.preset.empty()) {
         const PresetValues values = readPresetFile(options.preset);
         const int applied = applyPreset(host, values);
-        if (applied < kPresetParameterCount)
+        if (applied < Param::count)
             std::fprintf(stderr,
                          "tarvex_host: warning: the plug-in has %d parameters; the preset's "
                          "other values are ignored\n",

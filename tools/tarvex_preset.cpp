@@ -15,8 +15,8 @@
 namespace {
 
 // The keys in parameter-index order, from the plug-in's own file-order table.
-std::array<const char*, kPresetParameterCount> keysByIndex() {
-    std::array<const char*, kPresetParameterCount> keys{};
+std::array<const char*, Param::count> keysByIndex() {
+    std::array<const char*, Param::count> keys{};
     for (const PresetKey& k : presetKeys)
         keys[static_cast<size_t>(k.index)] = k.key;
     return keys;
@@ -24,7 +24,7 @@ std::array<const char*, kPresetParameterCount> keysByIndex() {
 
 } // namespace
 
-const std::array<const char*, kPresetParameterCount> kPresetKeys = keysByIndex();
+const std::array<const char*, Param::count> kPresetKeys = keysByIndex();
 
 namespace {
 
@@ -55,7 +55,7 @@ PresetValues parsePreset(const std::string& text) {
         throw VstHostError(std::string("not a preset: the root element is <") + root.name() +
                            ">, expected <TarvexPreset>");
     PresetValues values;
-    for (int i = 0; i < kPresetParameterCount; ++i) {
+    for (int i = 0; i < Param::count; ++i) {
         const pugi::xml_attribute attribute = root.attribute(kPresetKeys[static_cast<size_t>(i)]);
         if (!attribute) {
             values[static_cast<size_t>(i)] = kMissingValue;
@@ -81,7 +81,7 @@ PresetValues readPresetFile(const std::string& path) {
 }
 
 int applyPreset(VstHost& host, const PresetValues& values) {
-    const int count = std::min(kPresetParameterCount, host.effect()->numParams);
+    const int count = std::min<int>(Param::count, host.effect()->numParams);
     for (int i = 0; i < count; ++i)
         host.setParameter(i, values[static_cast<size_t>(i)]);
     return count;

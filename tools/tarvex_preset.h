@@ -10,12 +10,10 @@
 
 class VstHost;
 
-inline constexpr int kPresetParameterCount = Param::count;
-
 // The attribute key of each parameter, in parameter index order.
-extern const std::array<const char*, kPresetParameterCount> kPresetKeys;
+extern const std::array<const char*, Param::count> kPresetKeys;
 
-using PresetValues = std::array<float, kPresetParameterCount>;
+using PresetValues = std::array<float, Param::count>;
 
 // The values of a preset text: a missing attribute counts as 0.5, attributes
 // with other keys and anything inside the element are ignored. Throws

@@ -311,24 +311,23 @@ TEST(TunerHandOff, ReadingsWhileTheAudioThreadFeedsAreConsistent) {
     std::atomic<bool> readerLeft{false};
     std::jthread editor([&](std::stop_token stop) {
         // Also when a failed assertion returns: the feeding below stops waiting.
-        struct Leaving {
-            std::atomic<bool>& left;
-            ~Leaving() { left.store(true); }
-        } leaving{readerLeft};
-        while (!stop.stop_requested()) {
-            const Reading r = readingOf(*tuner);
-            ASSERT_GE(r.note, 0);
-            ASSERT_LE(r.note, 72);
-            if (r.note == 0 || r.note == 72) {
-                ASSERT_EQ(r.name, "--");
-                ASSERT_EQ(r.meter, 0.0);
-            } else {
-                ASSERT_EQ(r.name, names[r.note % 12]);
-                ASSERT_GE(r.meter, 0.08);
-                ASSERT_LE(r.meter, 0.99);
+        [&] {
+            while (!stop.stop_requested()) {
+                const Reading r = readingOf(*tuner);
+                ASSERT_GE(r.note, 0);
+                ASSERT_LE(r.note, 72);
+                if (r.note == 0 || r.note == 72) {
+                    ASSERT_EQ(r.name, "--");
+                    ASSERT_EQ(r.meter, 0.0);
+                } else {
+                    ASSERT_EQ(r.name, names[r.note % 12]);
+                    ASSERT_GE(r.meter, 0.08);
+                    ASSERT_LE(r.meter, 0.99);
+                }
+                readings.fetch_add(1);
             }
-            readings.fetch_add(1);
-        }
+        }();
+        readerLeft.store(true);
     });
     // Low and high passes, three at least, and more until the editor thread
     // has read during them, however late it runs; the last pass is high.

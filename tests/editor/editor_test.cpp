@@ -504,7 +504,7 @@ TEST_F(PresetButtonsTest, ADesktopDialogAnswerOfTwoLinesChoosesNothing) {
     float values[kNumParams];
     for (int i = 0; i < kNumParams; ++i)
         values[i] = effect->getParameter(i);
-    values[13] = 0.125f;
+    values[Param::driveA] = 0.125f;
     const std::string preset = presetText(values);
     std::ofstream(foo) << preset;
     auto text = [](const std::string& file) {
@@ -520,13 +520,13 @@ TEST_F(PresetButtonsTest, ADesktopDialogAnswerOfTwoLinesChoosesNothing) {
             std::ofstream(folder + "/answer") << answer;
             clickPresetButton(exportButton);
         }
-    EXPECT_NE(effect->getParameter(13), 0.125f);
+    EXPECT_NE(effect->getParameter(Param::driveA), 0.125f);
     EXPECT_EQ(text(foo), preset);
     EXPECT_FALSE(fileExists(folder + "/line1.xml"));
     // One line, ended by its line feed, is the answer the stand-in gives.
     std::ofstream(folder + "/answer") << foo << '\n';
     clickPresetButton(false);
-    EXPECT_EQ(effect->getParameter(13), 0.125f);
+    EXPECT_EQ(effect->getParameter(Param::driveA), 0.125f);
     setenv("PATH", path.c_str(), 1);
     std::filesystem::remove_all(folder);
 }

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -338,17 +337,9 @@ TEST(PresetExportTest, AFolderLinkThatFlipsMidExportLeavesNoFileBehind) {
     ASSERT_EQ(::mkdir((folder + "/b").c_str(), 0700), 0);
     ASSERT_EQ(::symlink("a", (folder + "/link").c_str()), 0);
     // The link turns between the two folders, each turn one atomic rename.
-    struct Flipper {
-        std::atomic<bool> stop{false};
-        std::thread thread;
-        ~Flipper() {
-            stop = true;
-            if (thread.joinable()) thread.join();
-        }
-    } flipper;
-    flipper.thread = std::thread([&] {
+    std::jthread flipper([&](std::stop_token stop) {
         const std::string next = folder + "/next";
-        for (bool toB = true; !flipper.stop; toB = !toB) {
+        for (bool toB = true; !stop.stop_requested(); toB = !toB) {
             if (::symlink(toB ? "b" : "a", next.c_str()) != 0 ||
                 ::rename(next.c_str(), (folder + "/link").c_str()) != 0)
                 ::unlink(next.c_str());
@@ -356,11 +347,11 @@ TEST(PresetExportTest, AFolderLinkThatFlipsMidExportLeavesNoFileBehind) {
     });
     int written = 0;
     for (int i = 0; i < 300; ++i) {
-        effect->setParameter(7, static_cast<float>(i) / 300.0f);
+        effect->setParameter(Param::gainA, static_cast<float>(i) / 300.0f);
         written += exportPreset((folder + "/link/bass.xml").c_str(), effect.get());
     }
-    flipper.stop = true;
-    flipper.thread.join();
+    flipper.request_stop();
+    flipper.join();
     EXPECT_GT(written, 0);
     // Each folder holds at most the preset, and that one whole.
     for (const char* side : {"/a", "/b"}) {
